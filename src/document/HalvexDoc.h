@@ -1,0 +1,118 @@
+#pragma once
+// The document: owns every piece of the running program's state (options,
+// capture, decoder, message ring, satellite table, home location), carries the
+// program's own commands with their update rules, and keeps the settings in
+// the settings store (read at construction, written at destruction).
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "decoder/Demodulator.h"
+#include "messages/MessageStore.h"
+#include "messages/SatelliteTable.h"
+#include "platform/WaveIn.h"
+#include "platform/WinTypes.h"
+
+class IDocUi;
+class ICmdUI;
+class IShell;
+class IClock;
+
+// What the document is given by whoever creates it.
+struct DocEnvironment
+{
+    IDocUi* pUi = nullptr;              // required
+    wavein::IWaveIn* pWaveIn = nullptr;  // may be null: no sound cards
+    IShell* pShell = nullptr;           // may be null: nothing is started
+    const IClock* pClock = nullptr;     // null: the system clock
+    std::string strSettingsPath;        // settings file; empty: the default per-user file
+    std::string strProgramDir;          // directory of the executable, ending in '/'
+    std::string strDefaultLogDir;       // empty: the per-user data directory's "Log files/"
+    bool bLoadSettings = true;
+    bool bSaveSettings = true;
+};
+
+class CHalvexDoc
+{
+    // Declared first: the parts below are built from them.
+    DocEnvironment m_env;
+    std::unique_ptr<IClock> m_pOwnedClock;
+    const IClock* m_pClock = nullptr;
+
+public:
+    static constexpr int kCaptureBuffers = 4;
+    static constexpr int kBufferBytes = 48000;
+
+    explicit CHalvexDoc(const DocEnvironment& env);
+    ~CHalvexDoc();
+    CHalvexDoc(const CHalvexDoc&) = delete;
+    CHalvexDoc& operator=(const CHalvexDoc&) = delete;
+
+    // --- Lifecycle -------------------------------------------------------
+    // Stops a running capture first.
+    void OnCloseDocument();
+    void LoadSettings(const std::string& strKey);
+    void SaveSettings(const std::string& strKey);
+
+    // --- Commands --------------------------------------------------------
+    // Runs the handler of a command id; false when the id is not the document's.
+    bool OnCommand(int nId);
+    // Runs the update rule of a command id; false when the id has none.
+    bool OnUpdateCommand(int nId, ICmdUI& cmdUi);
+
+    void OnProcessStart();
+    void OnProcessStop();
+    void OnOptionsMixer();
+    void OnDirectoriesLogFiles();
+    void OnOptionsHomeLocation();
+    void PollCapture();
+    void ReportWaveError(const std::string& strStep, unsigned nCode);
+    static std::string WaveErrorText(unsigned nCode);
+
+    // --- Decoder ---------------------------------------------------------
+    void ProcessSample(int nSample) { m_decoder.ProcessSample(nSample); }
+
+    // Asks every view to redraw (the framework's update-all-views).
+    void UpdateAllViews();
+
+    // --- Capture and option state ---------------------------------------
+    BOOL m_bRunning = 0;
+    int m_nSoundcardOption = 4;
+    int m_nDeviceId[5] = {-1, -1, -1, -1, -1};
+    std::string m_strDeviceName[5];
+    unsigned m_nRefreshTimer = 0;
+    unsigned m_nPollTimer = 0;
+    BOOL m_bBusy = 0;
+
+    // --- Paths and options -----------------------------------------------
+    std::string m_strProgramDir;
+    int m_nViewMode = 0;
+    double m_dHomeLat = 0.0;
+    double m_dHomeLon = 0.0;
+    BOOL m_bRecomputeChart = 1;
+    std::string m_strBrowseStart;
+
+    // --- Owned parts -----------------------------------------------------
+    CSatelliteTable m_table;
+    CMessageStore m_messages;  // ring, log directory, Require CRC, Expand messages
+    CDemodulator m_decoder;    // sample ring, bit rows, skip, CRC table
+
+    // --- Capture storage ---------------------------------------------------
+    uint8_t m_byCapture[kCaptureBuffers][kBufferBytes] = {};
+    uint8_t m_byProcessing[kBufferBytes] = {};
+    wavein::HWAVEIN m_hWaveIn = nullptr;
+    std::unique_ptr<wavein::WaveHdr> m_pWaveHdr[kCaptureBuffers];  // empty first entry: absent
+    int m_nPollIndex = 0;
+
+    // Where the settings were read from and go back to.
+    const std::string& SettingsPath() const { return m_strSettingsPath; }
+    const DocEnvironment& Environment() const { return m_env; }
+    const IClock& Clock() const { return *m_pClock; }
+
+private:
+    void ScanDevices();
+    // Releases a device left open by a failed Start.
+    void ReleaseCaptureDevice();
+
+    std::string m_strSettingsPath;
+};
