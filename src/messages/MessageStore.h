@@ -29,6 +29,8 @@ public:
     std::string m_strLogDirectory;  // ends in the path separator
     BOOL m_bRequireCrc = 1;
     BOOL m_bExpandMsgs = 1;
+    // False: lines go to the ring (and m_onLogLine) but no file is written.
+    bool m_bWriteLogFiles = true;
 
     // Per-frame handling after the check's verdict (drop, store, interpret, redraw).
     void OnFrame(const uint8_t* bytes, int n, const FrameVerdict& verdict) override;
