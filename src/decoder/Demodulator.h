@@ -52,8 +52,15 @@ public:
     CFrameCheck m_frameCheck;
 
 private:
+    // Decides every slot's bit and packed flag byte again from the ring.
+    void RebuildDecisions();
+    // Steps after a flag run of four or more: de-stuff the chosen row, check
+    // the length, hand the bytes on, set the skip.
+    void ExtractFrame(int chosenRow);
+
     IFrameSink* m_pSink;
     // Fast-path state (the decision cache) lives here; see Demodulator.cpp.
+    // It follows the ring through ProcessSample and ResetForStart only.
     struct FastState;
     FastState* m_pFast;
 
