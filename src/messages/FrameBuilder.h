@@ -25,7 +25,14 @@ struct BulletinFields
 };
 
 std::vector<uint8_t> BuildOrbitBulletin(const BulletinFields& fields);
-// fraction: three characters copied into the line as they stand (digits).
+// The 132-character element bit string of a bulletin ('0'/'1'; positions 0
+// and 1 are 0). Values outside a field's range are clamped to it.
+std::string OrbitBulletinBits(const BulletinFields& fields);
+// A bulletin from any element bit string (shorter strings are padded with '0'),
+// for frames the field values cannot express (digits above 9, bits 0-1 set).
+std::vector<uint8_t> BuildOrbitBulletinFromBits(int nCode, const std::string& bits);
+// Each value as its decimal digits (4, 3, 2, 2, 2, 3 of them; larger values
+// keep their low digits). The fraction is shown as it stands.
 std::vector<uint8_t> BuildDateTimeStamp(int nYear, int nDay, int nHour, int nMinute, int nSecond,
                                         int nMillis);
 
@@ -37,5 +44,6 @@ struct StatusEntry
 };
 std::vector<uint8_t> BuildStatusSummary(const std::vector<StatusEntry>& entries);
 
-// A frame from a hexadecimal text ("0123456789ABCD"), CRC appended.
+// A frame from a hexadecimal text ("0123456789ABCD"), CRC appended. An odd
+// count of digits gets a trailing 0; characters that are not digits count as 0.
 std::vector<uint8_t> BuildFrameFromHex(const std::string& hex);

@@ -56,7 +56,9 @@ public:
     std::string LogFilePath(int64_t now) const;
 
     // Hooks for the owner: a redraw request once per kept frame, and every
-    // line as it goes to the log (with whether the write succeeded).
+    // line as it goes to the log, message and expansion lines in log order.
+    // written is true only when the line reached the day's file; it is false
+    // when the file could not be written and whenever m_bWriteLogFiles is off.
     std::function<void()> m_onRedraw;
     std::function<void(const std::string& line, bool written)> m_onLogLine;
 
