@@ -1,0 +1,63 @@
+#pragma once
+// The sound cards of a PulseAudio (or PipeWire-Pulse) server as wave-in
+// devices. The capture devices are the server's sources that are not monitors
+// of a sink, in the server's order, named by their descriptions; the wave
+// mapper is the server's default source. The server is the one libpulse finds
+// on its own (PULSE_SERVER, then the user's session); none is ever spawned.
+//
+// Each call that needs the server connects for itself, so nothing hangs around
+// while capture is stopped; every wait for the server gives up after about
+// two seconds. Result codes:
+//   no server reachable          -> MMSYSERR_NODRIVER (GetNumDevs returns 0)
+//   device id beyond the list    -> MMSYSERR_BADDEVICEID
+//   source gone before the open  -> MMSYSERR_BADDEVICEID
+//   stream refused otherwise     -> MMSYSERR_NOTENABLED
+//   format other than u8/48k/1   -> WAVERR_BADFORMAT
+// A connection lost during capture only stops the buffers from filling;
+// Reset and Close still work.
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/WaveIn.h"
+
+class CPulseWaveIn final : public wavein::IWaveIn
+{
+public:
+    static constexpr unsigned kRate = 48000;
+    static constexpr int kTimeoutMs = 2000;
+
+    CPulseWaveIn() = default;
+    ~CPulseWaveIn() override;
+    CPulseWaveIn(const CPulseWaveIn&) = delete;
+    CPulseWaveIn& operator=(const CPulseWaveIn&) = delete;
+
+    // One capture source as the server lists it.
+    struct Source
+    {
+        std::string strName;         // the server's name, used to connect
+        std::string strDescription;  // UTF-8, as the server gives it
+    };
+    // The capture sources (monitors left out), in server order; the result
+    // code of the attempt (MMSYSERR_NODRIVER when no server answers).
+    static unsigned ListSources(std::vector<Source>& sources);
+
+    unsigned GetNumDevs() override;
+    unsigned GetDevCaps(unsigned deviceId, wavein::WaveInCaps* caps, unsigned capsSize) override;
+    unsigned Open(wavein::HWAVEIN* handle, unsigned deviceId, const wavein::WaveFormat* format) override;
+    unsigned PrepareHeader(wavein::HWAVEIN handle, wavein::WaveHdr* hdr, unsigned hdrSize) override;
+    unsigned UnprepareHeader(wavein::HWAVEIN handle, wavein::WaveHdr* hdr, unsigned hdrSize) override;
+    unsigned AddBuffer(wavein::HWAVEIN handle, wavein::WaveHdr* hdr, unsigned hdrSize) override;
+    unsigned Start(wavein::HWAVEIN handle) override;
+    unsigned Reset(wavein::HWAVEIN handle) override;
+    unsigned Close(wavein::HWAVEIN handle) override;
+
+    class CCapture;
+
+private:
+    CCapture* Find(wavein::HWAVEIN handle);
+
+    std::mutex m_mutex;  // guards m_open only; each capture has its own lock
+    std::set<CCapture*> m_open;
+};
