@@ -1,0 +1,279 @@
+// halvex3-predict: the satellites view on a terminal. Prints, for every
+// satellite table entry with orbit elements, the line the desktop program's
+// Satellites view shows, from the stored table and home location. Reads the
+// settings file only; never writes it.
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "document/Settings.h"
+#include "location/Coordinate.h"
+#include "messages/SatelliteTable.h"
+#include "orbit/SatelliteRows.h"
+#include "platform/Clock.h"
+#include "platform/Cp1252.h"
+#include "platform/Registry.h"
+#include "platform/SettingsPaths.h"
+
+namespace {
+
+constexpr const char* kProgram = "halvex3-predict";
+constexpr int kRedrawSeconds = 2;  // the view's redraw period, which the Doppler scale assumes
+
+const char kUsage[] =
+    "Usage: halvex3-predict [--settings FILE] [--home LAT LON] [--at YYYY-MM-DDTHH:MM:SSZ]\n"
+    "                       [--watch] [--cp1252]\n"
+    "Prints the Satellites view of Halvex: for every satellite whose orbit elements\n"
+    "are stored, its sub-satellite point, azimuth, elevation, range and Doppler shift.\n"
+    "\n"
+    "  --settings FILE  read the satellite table and home location from FILE\n"
+    "                   (default: $XDG_CONFIG_HOME/halvex3/settings.reg)\n"
+    "  --home LAT LON   home location as typed in the Home location dialog,\n"
+    "                   e.g. --home \"N52 30.5\" \"W8 36.5\"\n"
+    "  --at TIME        predict for TIME (UTC, e.g. 2009-03-01T12:34:56Z), not now\n"
+    "  --watch          redraw every 2 seconds until interrupted; the Doppler shift\n"
+    "                   compares with the previous drawing (with --at, the time\n"
+    "                   advances 2 seconds per drawing)\n"
+    "  --cp1252         write the lines' bytes as stored (code page 1252) instead of UTF-8\n"
+    "  -h, --help       show this help\n"
+    "  --version        show the version\n"
+    "\n"
+    "Exit status: 0 done, 1 the settings file cannot be read, 2 usage error.\n";
+
+std::atomic<bool> g_bInterrupted{false};
+
+void OnInterrupt(int)
+{
+    g_bInterrupted = true;
+}
+
+struct Options
+{
+    std::string strSettings;
+    bool bSettingsGiven = false;
+    bool bHomeGiven = false;
+    std::string strHomeLat;
+    std::string strHomeLon;
+    bool bAtGiven = false;
+    int64_t nAt = 0;
+    bool bWatch = false;
+    bool bCp1252 = false;
+};
+
+int UsageError(const std::string& reason)
+{
+    std::fprintf(stderr, "%s: %s (see --help)\n", kProgram, reason.c_str());
+    return 2;
+}
+
+// Days from 1970-01-01 to the given civil date (proleptic Gregorian).
+int64_t DaysFromCivil(int64_t y, int m, int d)
+{
+    y -= m <= 2 ? 1 : 0;
+    const int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const int64_t yoe = y - era * 400;
+    const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + doe - 719468;
+}
+
+bool ParseDigits(const char* p, int count, int& value)
+{
+    value = 0;
+    for (int i = 0; i < count; ++i) {
+        if (p[i] < '0' || p[i] > '9')
+            return false;
+        value = value * 10 + (p[i] - '0');
+    }
+    return true;
+}
+
+// "YYYY-MM-DDTHH:MM:SSZ", a real calendar date and time of day.
+bool ParseUtcTime(const std::string& text, int64_t& seconds)
+{
+    if (text.size() != 20 || text[4] != '-' || text[7] != '-' || text[10] != 'T' || text[13] != ':' ||
+        text[16] != ':' || text[19] != 'Z')
+        return false;
+    const char* p = text.c_str();
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+    if (!ParseDigits(p, 4, year) || !ParseDigits(p + 5, 2, month) || !ParseDigits(p + 8, 2, day) ||
+        !ParseDigits(p + 11, 2, hour) || !ParseDigits(p + 14, 2, minute) || !ParseDigits(p + 17, 2, second))
+        return false;
+    static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    if (month < 1 || month > 12)
+        return false;
+    const int monthDays = kDays[month - 1] + (month == 2 && leap ? 1 : 0);
+    if (day < 1 || day > monthDays || hour > 23 || minute > 59 || second > 59)
+        return false;
+    seconds = DaysFromCivil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second;
+    return true;
+}
+
+// 0 to go on, otherwise the exit code (-1: help or version shown, exit 0).
+int ParseArguments(int argc, char** argv, Options& options)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        auto needs = [&](int count) { return i + count < argc; };
+        if (arg == "-h" || arg == "--help") {
+            std::fputs(kUsage, stdout);
+            return -1;
+        } else if (arg == "--version") {
+            std::printf("%s %s\n", kProgram, HALVEX_VERSION);
+            return -1;
+        } else if (arg == "--settings") {
+            if (!needs(1))
+                return UsageError("--settings needs a file name");
+            options.strSettings = argv[++i];
+            options.bSettingsGiven = true;
+            if (options.strSettings.empty())
+                return UsageError("--settings needs a file name");
+        } else if (arg == "--home") {
+            if (!needs(2))
+                return UsageError("--home needs a latitude and a longitude, e.g. --home \"N52 30.5\" \"W8 36.5\"");
+            options.strHomeLat = argv[++i];
+            options.strHomeLon = argv[++i];
+            options.bHomeGiven = true;
+        } else if (arg == "--at") {
+            if (!needs(1))
+                return UsageError("--at needs a time, e.g. 2009-03-01T12:34:56Z");
+            const std::string text = argv[++i];
+            if (!ParseUtcTime(text, options.nAt))
+                return UsageError("'" + text + "' is not a time of the form YYYY-MM-DDTHH:MM:SSZ");
+            options.bAtGiven = true;
+        } else if (arg == "--watch") {
+            options.bWatch = true;
+        } else if (arg == "--cp1252") {
+            options.bCp1252 = true;
+        } else if (!arg.empty() && arg[0] == '-') {
+            return UsageError("unknown option '" + arg + "'");
+        } else {
+            return UsageError("unexpected argument '" + arg + "'");
+        }
+    }
+    return 0;
+}
+
+// The table and home from the settings file; 0 or the exit code.
+int LoadSettings(const Options& options, CSatelliteTable& table, double& homeLat, double& homeLon)
+{
+    const std::string path = options.bSettingsGiven ? options.strSettings : DefaultSettingsPath();
+    // Look first without the settings layer, which would carry on with the
+    // defaults: a file the user pointed at must be there and be a settings file.
+    reg::CRegFile file;
+    std::string error;
+    switch (file.Load(path, &error)) {
+    case reg::CRegFile::LoadResult::Loaded:
+        break;
+    case reg::CRegFile::LoadResult::Missing:
+        if (options.bSettingsGiven) {
+            std::fprintf(stderr, "%s: cannot read settings file %s: no such file\n", kProgram, path.c_str());
+            return 1;
+        }
+        return 0;  // nothing stored yet: no satellites, home unset
+    case reg::CRegFile::LoadResult::Unreadable:
+        std::fprintf(stderr, "%s: cannot read settings file %s: %s\n", kProgram, path.c_str(), error.c_str());
+        return 1;
+    case reg::CRegFile::LoadResult::Corrupt:
+        std::fprintf(stderr, "%s: %s is not a settings file: %s\n", kProgram, path.c_str(), error.c_str());
+        return 1;
+    }
+    StoredSettings stored;
+    if (ReadStoredSettings(path, stored) == SettingsRead::Unreadable)
+        return 1;  // it changed under us; the settings layer has said why
+    stored.CopyTableTo(table);
+    homeLat = stored.dHomeLat;
+    homeLon = stored.dHomeLon;
+    return 0;
+}
+
+// The clock of a --at run: the given instant, moved on by the drawings.
+class CStepClock final : public IClock
+{
+public:
+    explicit CStepClock(int64_t start) : m_nNow(start) {}
+    int64_t Now() const override { return m_nNow; }
+    void Advance(int64_t seconds) { m_nNow += seconds; }
+
+private:
+    int64_t m_nNow;
+};
+
+void PrintRows(const std::vector<SatelliteRow>& rows, bool bCp1252)
+{
+    for (const SatelliteRow& row : rows) {
+        const std::string text = bCp1252 ? row.strText : Cp1252ToUtf8(row.strText);
+        std::fwrite(text.data(), 1, text.size(), stdout);
+        std::fputc('\n', stdout);
+    }
+    std::fflush(stdout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    Options options;
+    int code = ParseArguments(argc, argv, options);
+    if (code != 0)
+        return code < 0 ? 0 : code;
+
+    CSatelliteTable table;
+    double homeLat = 0.0;
+    double homeLon = 0.0;
+    code = LoadSettings(options, table, homeLat, homeLon);
+    if (code != 0)
+        return code;
+
+    if (options.bHomeGiven) {
+        bool bFailed = false;
+        const MessageSink toStderr = [&](const std::string& text) {
+            bFailed = true;
+            std::fprintf(stderr, "%s: %s\n", kProgram, Cp1252ToUtf8(text).c_str());
+        };
+        homeLat = ParseCoordinate(options.strHomeLat, true, toStderr);
+        homeLon = ParseCoordinate(options.strHomeLon, false, toStderr);
+        if (bFailed)
+            return 2;
+    } else if (homeLat == 0.0 && homeLon == 0.0) {
+        std::fprintf(stderr, "%s: no home location is stored; predicting for 0 N 0 E (see --home)\n", kProgram);
+    }
+
+    CSystemClock systemClock;
+    CStepClock stepClock(options.nAt);
+    const IClock& clock = options.bAtGiven ? static_cast<const IClock&>(stepClock) : systemClock;
+
+    if (!options.bWatch) {
+        PrintRows(ComputeSatelliteRows(table, homeLat, homeLon, clock), options.bCp1252);
+        return 0;
+    }
+
+    std::signal(SIGINT, OnInterrupt);
+    std::signal(SIGTERM, OnInterrupt);
+    const bool bTerminal = isatty(STDOUT_FILENO) != 0;
+    const auto start = std::chrono::steady_clock::now();
+    for (int drawing = 0; !g_bInterrupted; ++drawing) {
+        if (drawing > 0) {
+            if (bTerminal)
+                std::fputs("\x1b[H\x1b[2J", stdout);
+            else
+                std::fputc('\n', stdout);
+        }
+        PrintRows(ComputeSatelliteRows(table, homeLat, homeLon, clock), options.bCp1252);
+        // Keep to the 2-second beat from the start so the drawings do not drift.
+        const auto next = start + std::chrono::seconds(kRedrawSeconds * (drawing + 1));
+        while (!g_bInterrupted && std::chrono::steady_clock::now() < next)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        stepClock.Advance(kRedrawSeconds);
+    }
+    return 0;
+}
