@@ -86,13 +86,18 @@ Cell ComputeCell(int x, int y, const Home& home)
     const double cosDelta = std::cos(delta);
     const double sinBeta = std::sin(beta);
 
+    if (cell.dRho == 0.0) {
+        // Home's own cell. Through the formulas the two rounded angle factors
+        // (whose product is a hair below 1) and acos would put a home on a
+        // whole degree into the neighbouring row or column.
+        cell.nRow = std::clamp(TruncToInt(90.0 - home.dLat), 0, kRows);
+        cell.nCol = ColumnOf(home.dLon);
+        return cell;
+    }
+
     double p = 0.0;
     double offset = 0.0;  // longitude offset from home, radians
-    if (cell.dRho == 0.0) {
-        // Home itself; the general formula's rounding would nudge the
-        // longitude off a whole-degree home meridian.
-        p = a;
-    } else if (home.dLat >= 90.0 || home.dLat <= -90.0) {
+    if (home.dLat >= 90.0 || home.dLat <= -90.0) {
         // At a pole every direction is south (or north) and the general
         // longitude formula divides by sin a = 0. Up on the chart is the
         // meridian 180 degrees from home's from the North Pole, home's own
