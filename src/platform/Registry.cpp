@@ -294,7 +294,7 @@ CRegFile::LoadResult CRegFile::Load(const std::string& strPath, std::string* pEr
     m_sections.clear();
     int fd = ::open(strPath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
-        if (errno == ENOENT)
+        if (errno == ENOENT || errno == ENOTDIR)
             return LoadResult::Missing;
         if (pError)
             *pError = std::strerror(errno);
@@ -416,9 +416,10 @@ bool CRegFile::Parse(const std::string& text, std::string* pError)
             // Byte lists continue over lines that end in a backslash.
             while (!data.empty() && data.back() == '\\') {
                 data.pop_back();
-                if (++i >= lines.size())
+                std::string next = ++i < lines.size() ? TrimRight(TrimLeft(lines[i])) : "";
+                if (next.empty())
                     return fail(lineNo, "byte list cut short");
-                data += TrimRight(TrimLeft(lines[i]));
+                data += next;
             }
         }
         if (!ParseValueData(data, value))
