@@ -1,0 +1,41 @@
+#include "app/AppPaths.h"
+
+#include <sys/stat.h>
+
+#include "platform/SettingsPaths.h"
+
+#ifndef HALVEX_DATADIR
+#define HALVEX_DATADIR "/usr/local/share/halvex3"
+#endif
+
+namespace {
+
+bool IsRegularFile(const std::string& path)
+{
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+}  // namespace
+
+std::string FindDataFile(const std::string& strName, const std::string& strExeDir,
+                         const std::string& strDataDir)
+{
+    std::string beside = WithTrailingSlash(strExeDir) + strName;
+    if (IsRegularFile(beside))
+        return beside;
+    std::string installed = WithTrailingSlash(strDataDir) + strName;
+    if (IsRegularFile(installed))
+        return installed;
+    return beside;
+}
+
+std::string FindDataFile(const std::string& strName)
+{
+    return FindDataFile(strName, ExecutableDirectory(), HALVEX_DATADIR);
+}
+
+std::string HelpFilePath()
+{
+    return FindDataFile("manual/index.html");
+}

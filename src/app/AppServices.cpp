@@ -1,0 +1,70 @@
+#include "app/AppServices.h"
+
+#include <csignal>
+
+#include "platform/FileWaveIn.h"
+#include "platform/PulseWaveIn.h"
+#include "platform/SettingsPaths.h"
+#include "platform/Shell.h"
+
+namespace {
+
+volatile std::sig_atomic_t s_bStopSignal = 0;
+
+extern "C" void OnStopSignal(int)
+{
+    s_bStopSignal = 1;
+}
+
+}  // namespace
+
+std::unique_ptr<wavein::IWaveIn> MakeWaveIn(const std::string& strInput)
+{
+    if (!strInput.empty())
+        return std::make_unique<CFileWaveIn>(strInput, 1.0);
+    return std::make_unique<CPulseWaveIn>();
+}
+
+DocEnvironment MakeDocEnvironment(IDocUi* pUi, wavein::IWaveIn* pWaveIn, IShell* pShell,
+                                  const std::string& strSettingsPath)
+{
+    DocEnvironment env;
+    env.pUi = pUi;
+    env.pWaveIn = pWaveIn;
+    env.pShell = pShell;
+    env.strSettingsPath = strSettingsPath;
+    env.strProgramDir = ExecutableDirectory();
+    return env;
+}
+
+void ApplyDocOptions(CHalvexDoc& doc, int nViewMode, const std::string& strLogDir)
+{
+    if (nViewMode >= 0 && nViewMode <= 3)
+        doc.m_nViewMode = nViewMode;
+    if (!strLogDir.empty()) {
+        // A chosen folder exists; one named on the command line may not yet.
+        MakeDirectories(strLogDir);
+        doc.m_messages.m_strLogDirectory = WithTrailingSlash(strLogDir);
+        doc.m_strBrowseStart = doc.m_messages.m_strLogDirectory;
+    }
+}
+
+void InstallStopSignals()
+{
+    struct sigaction sa {};
+    sa.sa_handler = OnStopSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGINT, &sa, nullptr);
+}
+
+bool StopSignalRaised()
+{
+    return s_bStopSignal != 0;
+}
+
+std::unique_ptr<IShell> MakeShell()
+{
+    return nullptr;
+}

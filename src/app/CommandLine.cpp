@@ -1,0 +1,107 @@
+#include "app/CommandLine.h"
+
+#include <strings.h>
+
+#include "platform/SettingsPaths.h"
+
+namespace {
+
+bool IsAutomationSwitch(const std::string& arg)
+{
+    if (arg.size() < 2 || (arg[0] != '-' && arg[0] != '/'))
+        return false;
+    // The automation switches are matched without regard to case, as the
+    // shell that registered them may have written them either way.
+    const char* rest = arg.c_str() + 1;
+    return strcasecmp(rest, "Embedding") == 0 || strcasecmp(rest, "Automation") == 0;
+}
+
+int ViewModeByName(const std::string& name)
+{
+    static const char* const kNames[] = {"signal", "messages", "satellites", "chart"};
+    for (int i = 0; i < 4; ++i)
+        if (strcasecmp(name.c_str(), kNames[i]) == 0)
+            return i;
+    return -1;
+}
+
+}  // namespace
+
+AppOptions ParseCommandLine(const std::vector<std::string>& args)
+{
+    AppOptions o;
+    for (size_t i = 0; i < args.size() && o.strError.empty(); ++i) {
+        const std::string& a = args[i];
+        std::string name = a;
+        std::string value;
+        bool bHasValue = false;
+        if (a.rfind("--", 0) == 0) {
+            size_t eq = a.find('=');
+            if (eq != std::string::npos) {
+                name = a.substr(0, eq);
+                value = a.substr(eq + 1);
+                bHasValue = true;
+            }
+        }
+        auto takeValue = [&]() -> bool {
+            if (bHasValue)
+                return true;
+            if (i + 1 >= args.size()) {
+                o.strError = "option " + name + " needs a value";
+                return false;
+            }
+            value = args[++i];
+            return true;
+        };
+
+        if (IsAutomationSwitch(a)) {
+            o.bHeadless = true;
+        } else if (name == "--input") {
+            if (takeValue())
+                o.strInput = value;
+        } else if (name == "--start" && !bHasValue) {
+            o.bStart = true;
+        } else if (name == "--view") {
+            if (takeValue()) {
+                o.nViewMode = ViewModeByName(value);
+                if (o.nViewMode < 0)
+                    o.strError = "unknown view '" + value + "' (signal, messages, satellites or chart)";
+            }
+        } else if (name == "--settings") {
+            if (takeValue())
+                o.strSettings = value;
+        } else if (name == "--log-dir") {
+            if (takeValue())
+                o.strLogDir = WithTrailingSlash(value);
+        } else if ((name == "--help" || name == "-h") && !bHasValue) {
+            o.bHelp = true;
+        } else if (name == "--version" && !bHasValue) {
+            o.bVersion = true;
+        } else {
+            o.strError = "unknown argument '" + a + "'";
+        }
+        if (o.strError.empty() && bHasValue && value.empty())
+            o.strError = "option " + name + " needs a value";
+    }
+    return o;
+}
+
+std::string CommandLineHelp(const std::string& strProgram)
+{
+    return "Usage: " + strProgram + " [options]\n"
+           "Decodes the 400 bit/s downlink of the polar-orbiting weather satellites from\n"
+           "the sound card and predicts where they are.\n"
+           "\n"
+           "Options:\n"
+           "  --input FILE       play the WAV file FILE in real time instead of capturing\n"
+           "                     from the sound cards\n"
+           "  --start            choose Process > Start once the window is up\n"
+           "  --view MODE        start in view MODE: signal, messages, satellites or chart\n"
+           "  --settings FILE    read and write the settings in FILE\n"
+           "  --log-dir DIR      write the daily log files to DIR (as if chosen under\n"
+           "                     Options > Directories > Log files; kept in the settings)\n"
+           "  -Embedding, -Automation, /Embedding, /Automation\n"
+           "                     run without a window until SIGTERM or SIGINT\n"
+           "  --help             show this text and exit\n"
+           "  --version          show the version and exit\n";
+}

@@ -1,0 +1,41 @@
+#include "app/Icons.h"
+
+#include <wx/defs.h>
+
+#include "app/resources/ProgramXpm.h"
+#include "app/resources/ToolbarXpm.h"
+#include "document/CommandIds.h"
+
+wxBitmap ProgramBitmap()
+{
+    return wxBitmap(xpm_halvex);
+}
+
+wxIcon ProgramIcon()
+{
+    return wxIcon(xpm_halvex);
+}
+
+wxBitmap ToolBitmap(int nWxId)
+{
+    switch (nWxId) {
+    case ID_PROCESS_START:
+        return wxBitmap(xpm_start);
+    case ID_PROCESS_STOP:
+        return wxBitmap(xpm_stop);
+    case ID_VIEW_SIGNAL:
+        return wxBitmap(xpm_signal);
+    case ID_VIEW_MESSAGES:
+        return wxBitmap(xpm_messages);
+    case ID_VIEW_SATELLITES:
+        return wxBitmap(xpm_sats);
+    case ID_VIEW_CHART:
+        return wxBitmap(xpm_chart);
+    case wxID_ABOUT:
+        return wxBitmap(xpm_about);
+    case wxID_CONTEXT_HELP:
+        return wxBitmap(xpm_contexthelp);
+    default:
+        return wxBitmap();
+    }
+}

@@ -1,0 +1,36 @@
+// halvex3: the desktop program. The command line is read before the toolkit
+// starts, so that --help, --version and the automation switches need no
+// display.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include <wx/app.h>
+
+#include "app/CommandLine.h"
+#include "app/HalvexApp.h"
+#include "app/HeadlessRunner.h"
+
+int main(int argc, char** argv)
+{
+    const AppOptions options = ParseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    if (!options.strError.empty()) {
+        std::fprintf(stderr, "halvex3: %s\nTry 'halvex3 --help'.\n", options.strError.c_str());
+        return 2;
+    }
+    if (options.bHelp) {
+        std::fputs(CommandLineHelp("halvex3").c_str(), stdout);
+        return 0;
+    }
+    if (options.bVersion) {
+        std::puts("Halvex3 version 2.1");
+        return 0;
+    }
+    if (options.bHeadless)
+        return RunHeadless(options);
+
+    auto* pApp = new CHalvexApp;
+    pApp->SetStartOptions(options);
+    wxApp::SetInstance(pApp);
+    return wxEntry(argc, argv);
+}
