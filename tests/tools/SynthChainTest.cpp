@@ -1,0 +1,154 @@
+// The synthesiser's recordings through the real decoder and message store, in
+// process: the lines it promises (--expect) must be exactly the lines made,
+// stamped with the second in which the decoder makes them.
+#include <gtest/gtest.h>
+
+#include "decoder/Demodulator.h"
+#include "messages/MessageStore.h"
+#include "messages/SatelliteTable.h"
+#include "messages/SynthPlan.h"
+#include "platform/Clock.h"
+
+namespace {
+
+constexpr int64_t kStart = 1241186580;  // 2009-05-01 14:03:00 UTC
+
+struct Decoded
+{
+    std::vector<std::string> lines;
+    CSatelliteTable table;
+};
+
+// What halvex3-decode does: the clock follows the sample count, and one
+// second of zero line follows the recording.
+Decoded Decode(const SynthPlan& plan, const ModulatorOptions& modulation, bool bRequireCrc,
+               bool bExpand)
+{
+    Decoded out;
+    CManualClock clock(kStart);
+    CMessageStore store(out.table, clock);
+    store.m_bWriteLogFiles = false;
+    store.m_bRequireCrc = bRequireCrc ? 1 : 0;
+    store.m_bExpandMsgs = bExpand ? 1 : 0;
+    store.m_onLogLine = [&out](const std::string& line, bool) { out.lines.push_back(line); };
+    auto demodulator = std::make_unique<CDemodulator>(&store);
+    uint64_t t = 0;
+    auto feed = [&](const std::vector<uint8_t>& samples) {
+        for (uint8_t s : samples) {
+            clock.Set(kStart + static_cast<int64_t>(t++ / kSampleRate));
+            demodulator->ProcessSample(s);
+        }
+        return true;
+    };
+    EXPECT_TRUE(RenderPlan(plan, modulation, feed));
+    feed(std::vector<uint8_t>(kSampleRate, 128));
+    return out;
+}
+
+SynthPlan DemoPlan()
+{
+    PlanOptions options;
+    options.kinds = {"demo"};
+    options.nStart = kStart;
+    return MakePlan(options);
+}
+
+}  // namespace
+
+TEST(SynthChain, DemoSetDecodesToTheExpectedLines)
+{
+    const SynthPlan plan = DemoPlan();
+    ASSERT_EQ(plan.frames.size(), 11u);
+    for (bool requireCrc : {true, false}) {
+        for (bool expand : {true, false}) {
+            const std::vector<std::string> expected =
+                ExpectedLines(plan, kStart, requireCrc, expand);
+            EXPECT_EQ(Decode(plan, ModulatorOptions(), requireCrc, expand).lines, expected)
+                << requireCrc << expand;
+        }
+    }
+    // Bulletins of six satellites, their expansions, a stamp, two summaries,
+    // the shortest and the longest frame.
+    EXPECT_EQ(ExpectedLines(plan, kStart, true, true).size(), 20u);
+    EXPECT_EQ(ExpectedLines(plan, kStart, true, false).size(), 11u);
+}
+
+TEST(SynthChain, FailedFrameOnlyWithoutRequireCrc)
+{
+    PlanOptions options;
+    options.kinds = {"short", "badcrc", "short"};
+    options.nStart = kStart;
+    const SynthPlan plan = MakePlan(options);
+    const std::vector<std::string> expected = ExpectedLines(plan, kStart, false, true);
+    ASSERT_EQ(expected.size(), 3u);
+    EXPECT_EQ(expected[1], "0123456 789 ABCD [1234 calc CRC 15E7] 2009-05-01 14:03:04");
+    EXPECT_EQ(Decode(plan, ModulatorOptions(), true, true).lines,
+              ExpectedLines(plan, kStart, true, true));
+    // Not skipped, the failed frame may be found at more than one sampling
+    // phase, but every line it gives is the expected one.
+    const std::vector<std::string> lines = Decode(plan, ModulatorOptions(), false, true).lines;
+    ASSERT_GE(lines.size(), 3u);
+    EXPECT_EQ(lines.front(), expected[0]);
+    EXPECT_EQ(lines.back(), expected[2]);
+    for (size_t i = 1; i + 1 < lines.size(); ++i) EXPECT_EQ(lines[i], expected[1]);
+}
+
+TEST(SynthChain, SignalConditionsKeepTheLines)
+{
+    const SynthPlan plan = DemoPlan();
+    const std::vector<std::string> expected = ExpectedLines(plan, kStart, true, true);
+    ModulatorOptions inverted;
+    inverted.bInverted = true;
+    EXPECT_EQ(Decode(plan, inverted, true, true).lines, expected);
+
+    ModulatorOptions rough;
+    rough.dNoise = 8.0;
+    rough.dDcOffset = 6.0;
+    rough.dClockPpm = 40.0;
+    rough.nSeed = 11;
+    EXPECT_EQ(Decode(plan, rough, true, true).lines, expected);
+}
+
+TEST(SynthChain, BulletinsFillTheTable)
+{
+    const Decoded decoded = Decode(DemoPlan(), ModulatorOptions(), true, true);
+    for (int code : {5, 6, 7, 8, 10, 12}) {
+        EXPECT_TRUE(decoded.table.HasElements(code)) << code;
+        EXPECT_LT(decoded.table.EqxTime(code), kStart);
+        EXPECT_GT(decoded.table.EqxTime(code), kStart - 3 * 3600);
+    }
+}
+
+TEST(SynthChain, PlacementAndLength)
+{
+    PlanOptions options;
+    options.kinds = {"short", "hex:00000E1000", "long"};
+    options.nCount = 2;
+    options.nLeadInSeconds = 3;
+    options.nSpacingSeconds = 4;
+    options.nStart = kStart;
+    const SynthPlan plan = MakePlan(options);
+    ASSERT_EQ(plan.frames.size(), 6u);
+    EXPECT_EQ(plan.frames[0].nFlagSample, 3u * kSampleRate + kFlagOffset);
+    EXPECT_EQ(plan.frames[5].nFlagSample, 23u * kSampleRate + kFlagOffset);
+    EXPECT_EQ(plan.nTotalSamples, 27u * kSampleRate);
+    options.nDurationSeconds = 60;
+    EXPECT_EQ(MakePlan(options).nTotalSamples, 60u * kSampleRate);
+
+    uint64_t rendered = 0;
+    RenderPlan(plan, ModulatorOptions(), [&](const std::vector<uint8_t>& s) {
+        rendered += s.size();
+        return true;
+    });
+    EXPECT_EQ(rendered, plan.nTotalSamples);
+
+    // Frames the decoder cannot take are not expected.
+    EXPECT_FALSE(DecoderCanTake(std::vector<uint8_t>(4, 0x11)));
+    EXPECT_FALSE(DecoderCanTake(std::vector<uint8_t>(47, 0x11)));
+    EXPECT_FALSE(DecoderCanTake(std::vector<uint8_t>(46, 0xFF)));
+    EXPECT_TRUE(DecoderCanTake(std::vector<uint8_t>(46, 0x11)));
+    EXPECT_TRUE(IsFrameKind("hex:0aF"));
+    EXPECT_FALSE(IsFrameKind("hex:"));
+    EXPECT_FALSE(IsFrameKind("hex:12G"));
+    EXPECT_FALSE(IsFrameKind("bulletin"));
+}

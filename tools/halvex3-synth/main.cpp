@@ -1,0 +1,327 @@
+// halvex3-synth: makes a test recording of the 400 bit/s downlink: frames of
+// every kind the program reads, sent as 48 kHz unsigned 8-bit audio, with
+// optional noise, reversed polarity, clock error and DC offset; and, on
+// request, the exact lines halvex3-decode prints for it.
+#include <sndfile.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <vector>
+
+#include "messages/SynthPlan.h"
+
+namespace {
+
+constexpr const char* kProgram = "halvex3-synth";
+
+const char kUsage[] =
+    "Usage: halvex3-synth [OPTIONS] -o FILE\n"
+    "Writes a test recording of satellite downlink frames: unsigned 8-bit, 48,000 Hz,\n"
+    "mono WAV (or raw samples with -o -), one frame every --spacing seconds.\n"
+    "\n"
+    "  -o, --output FILE   the WAV file to write; - writes raw u8 samples to stdout\n"
+    "  --frames LIST       comma-separated frame kinds, sent in this order:\n"
+    "                        demo       the next five kinds (the default)\n"
+    "                        bulletins  orbit-element bulletins of the six satellites\n"
+    "                        datetime   a date-time stamp of its own sending time\n"
+    "                        status     two status summaries (six entries, none)\n"
+    "                        short      the shortest frame (5 bytes)\n"
+    "                        long       the longest frame (46 bytes)\n"
+    "                        badcrc     a frame with a wrong check value; while\n"
+    "                                   Require CRC is off the decoder may show it\n"
+    "                                   more than once (--expect lists it once)\n"
+    "                        hex:DIGITS a frame of these bytes, check value added\n"
+    "  --count N           send the set N times (default 1)\n"
+    "  --spacing S         whole seconds from one frame to the next (default 2, at least 2)\n"
+    "  --seconds S         whole seconds of lead-in silence (default 1)\n"
+    "  --duration S        make the recording at least S seconds long\n"
+    "  --level L           peak amplitude in sample units, 1 to 127 (default 90)\n"
+    "  --noise SD          add white noise of this standard deviation (sample units)\n"
+    "  --invert            reverse the polarity of the signal\n"
+    "  --ppm P             bit clock error in parts per million (+ is slow)\n"
+    "  --dc D              add a DC offset (sample units)\n"
+    "  --seed N            noise generator seed (default 1)\n"
+    "  --start TIME        UTC time of the first sample, YYYY-MM-DDTHH:MM:SSZ\n"
+    "                      (default: now); sets the content of bulletins and stamps\n"
+    "  --expect FILE       write the lines halvex3-decode --start TIME --cp1252\n"
+    "                      prints for the recording (code page 1252 bytes)\n"
+    "  --no-require-crc    the expected lines as with halvex3-decode --no-require-crc\n"
+    "  --no-expand         the expected lines as with halvex3-decode --no-expand\n"
+    "  -h, --help          show this help\n"
+    "  --version           show the version\n"
+    "\n"
+    "Exit status: 0 done, 1 a file cannot be written, 2 usage error.\n";
+
+struct Options
+{
+    std::string strOutput;
+    std::string strExpect;
+    PlanOptions plan;
+    ModulatorOptions modulator;
+    bool bRequireCrc = true;
+    bool bExpand = true;
+};
+
+int UsageError(const std::string& reason)
+{
+    std::fprintf(stderr, "%s: %s (see --help)\n", kProgram, reason.c_str());
+    return 2;
+}
+
+bool ParseInt(const std::string& text, long lo, long hi, int& value)
+{
+    char* end = nullptr;
+    errno = 0;
+    const long v = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0' || errno != 0 || v < lo || v > hi) {
+        return false;
+    }
+    value = static_cast<int>(v);
+    return true;
+}
+
+bool ParseDouble(const std::string& text, double lo, double hi, double& value)
+{
+    char* end = nullptr;
+    errno = 0;
+    const double v = std::strtod(text.c_str(), &end);
+    if (text.empty() || *end != '\0' || errno != 0 || !(v >= lo && v <= hi)) {
+        return false;
+    }
+    value = v;
+    return true;
+}
+
+bool ParseTime(const std::string& text, int64_t& instant)
+{
+    int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
+    char z = 0;
+    int used = 0;
+    if (std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d%c%n", &y, &mo, &d, &h, &mi, &s, &z,
+                    &used) != 7 ||
+        z != 'Z' || static_cast<size_t>(used) != text.size() || mo < 1 || mo > 12 || d < 1 ||
+        d > 31 || h > 23 || mi > 59 || s > 60) {
+        return false;
+    }
+    struct tm t = {};
+    t.tm_year = y - 1900;
+    t.tm_mon = mo - 1;
+    t.tm_mday = d;
+    t.tm_hour = h;
+    t.tm_min = mi;
+    t.tm_sec = s;
+    instant = static_cast<int64_t>(timegm(&t));
+    return true;
+}
+
+std::vector<std::string> SplitList(const std::string& text)
+{
+    std::vector<std::string> items;
+    size_t from = 0;
+    while (from <= text.size()) {
+        const size_t comma = text.find(',', from);
+        const size_t to = comma == std::string::npos ? text.size() : comma;
+        items.push_back(text.substr(from, to - from));
+        from = to + 1;
+    }
+    return items;
+}
+
+// 0: parsed; otherwise the exit status to leave with (-1 for a clean exit 0).
+int ParseArguments(int argc, char** argv, Options& o)
+{
+    o.plan.kinds = {"demo"};
+    o.plan.nStart = static_cast<int64_t>(std::time(nullptr));
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        auto value = [&](std::string& out) {
+            if (i + 1 >= argc) {
+                return false;
+            }
+            out = argv[++i];
+            return true;
+        };
+        std::string v;
+        if (arg == "-h" || arg == "--help") {
+            std::fputs(kUsage, stdout);
+            return -1;
+        } else if (arg == "--version") {
+            std::printf("%s %s\n", kProgram, HALVEX_VERSION);
+            return -1;
+        } else if (arg == "--invert") {
+            o.modulator.bInverted = true;
+        } else if (arg == "--no-require-crc") {
+            o.bRequireCrc = false;
+        } else if (arg == "--no-expand") {
+            o.bExpand = false;
+        } else if (arg == "-o" || arg == "--output" || arg == "--expect" || arg == "--frames" ||
+                   arg == "--count" || arg == "--spacing" || arg == "--seconds" ||
+                   arg == "--duration" || arg == "--level" || arg == "--noise" || arg == "--ppm" ||
+                   arg == "--dc" || arg == "--seed" || arg == "--start") {
+            if (!value(v)) {
+                return UsageError(arg + " needs a value");
+            }
+            bool ok = true;
+            int seed = 0;
+            if (arg == "-o" || arg == "--output") {
+                o.strOutput = v;
+            } else if (arg == "--expect") {
+                o.strExpect = v;
+            } else if (arg == "--frames") {
+                o.plan.kinds = SplitList(v);
+                for (const std::string& kind : o.plan.kinds) {
+                    if (!IsFrameKind(kind)) {
+                        return UsageError("unknown frame kind '" + kind + "'");
+                    }
+                }
+            } else if (arg == "--count") {
+                ok = ParseInt(v, 0, 100000, o.plan.nCount);
+            } else if (arg == "--spacing") {
+                ok = ParseInt(v, 2, 3600, o.plan.nSpacingSeconds);
+            } else if (arg == "--seconds") {
+                ok = ParseInt(v, 0, 86400, o.plan.nLeadInSeconds);
+            } else if (arg == "--duration") {
+                ok = ParseInt(v, 0, 7 * 86400, o.plan.nDurationSeconds);
+            } else if (arg == "--level") {
+                ok = ParseDouble(v, 1.0, 127.0, o.modulator.dLevel);
+            } else if (arg == "--noise") {
+                ok = ParseDouble(v, 0.0, 1000.0, o.modulator.dNoise);
+            } else if (arg == "--ppm") {
+                ok = ParseDouble(v, -100000.0, 100000.0, o.modulator.dClockPpm);
+            } else if (arg == "--dc") {
+                ok = ParseDouble(v, -255.0, 255.0, o.modulator.dDcOffset);
+            } else if (arg == "--seed") {
+                ok = ParseInt(v, 0, 2147483647, seed);
+                o.modulator.nSeed = static_cast<uint32_t>(seed);
+            } else if (arg == "--start") {
+                ok = ParseTime(v, o.plan.nStart);
+            }
+            if (!ok) {
+                return UsageError("bad value '" + v + "' for " + arg);
+            }
+        } else {
+            return UsageError("unknown option '" + arg + "'");
+        }
+    }
+    if (o.strOutput.empty()) {
+        return UsageError("no output given (-o FILE, or -o - for raw samples)");
+    }
+    return 0;
+}
+
+// Where the samples go: a WAV file through libsndfile, or raw to stdout.
+class CSampleWriter
+{
+public:
+    ~CSampleWriter() { Close(); }
+
+    bool Open(const std::string& path, std::string& error)
+    {
+        if (path == "-") {
+            m_pRaw = stdout;
+            return true;
+        }
+        SF_INFO info = {};
+        info.samplerate = kSampleRate;
+        info.channels = 1;
+        info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_U8;
+        m_pFile = sf_open(path.c_str(), SFM_WRITE, &info);
+        if (m_pFile == nullptr) {
+            error = sf_strerror(nullptr);
+            return false;
+        }
+        return true;
+    }
+
+    bool Write(const std::vector<uint8_t>& samples)
+    {
+        if (samples.empty()) {
+            return true;
+        }
+        if (m_pRaw != nullptr) {
+            return std::fwrite(samples.data(), 1, samples.size(), m_pRaw) == samples.size();
+        }
+        // The stored bytes of an unsigned 8-bit WAV are the samples themselves.
+        return sf_write_raw(m_pFile, samples.data(), static_cast<sf_count_t>(samples.size())) ==
+               static_cast<sf_count_t>(samples.size());
+    }
+
+    bool Close()
+    {
+        bool ok = true;
+        if (m_pFile != nullptr) {
+            ok = sf_close(m_pFile) == 0;
+            m_pFile = nullptr;
+        }
+        if (m_pRaw != nullptr) {
+            ok = std::fflush(m_pRaw) == 0;
+            m_pRaw = nullptr;
+        }
+        return ok;
+    }
+
+private:
+    SNDFILE* m_pFile = nullptr;
+    std::FILE* m_pRaw = nullptr;
+};
+
+int WriteFailure(const std::string& path, const std::string& reason)
+{
+    std::fprintf(stderr, "%s: cannot write %s: %s\n", kProgram, path.c_str(), reason.c_str());
+    return 1;
+}
+
+int WriteRecording(const Options& o, const SynthPlan& plan)
+{
+    CSampleWriter writer;
+    std::string error;
+    if (!writer.Open(o.strOutput, error)) {
+        return WriteFailure(o.strOutput, error);
+    }
+    const bool ok = RenderPlan(plan, o.modulator, [&writer](const std::vector<uint8_t>& samples) {
+        return writer.Write(samples);
+    });
+    if (!writer.Close() || !ok) {
+        return WriteFailure(o.strOutput, "write error");
+    }
+    return 0;
+}
+
+int WriteExpected(const Options& o, const SynthPlan& plan)
+{
+    std::FILE* file = std::fopen(o.strExpect.c_str(), "wb");
+    if (file == nullptr) {
+        return WriteFailure(o.strExpect, std::strerror(errno));
+    }
+    bool ok = true;
+    for (const std::string& line : ExpectedLines(plan, o.plan.nStart, o.bRequireCrc, o.bExpand)) {
+        ok = ok && std::fwrite(line.data(), 1, line.size(), file) == line.size() &&
+             std::fputc('\n', file) != EOF;
+    }
+    if (std::fclose(file) != 0 || !ok) {
+        return WriteFailure(o.strExpect, "write error");
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    Options options;
+    const int parsed = ParseArguments(argc, argv, options);
+    if (parsed != 0) {
+        return parsed < 0 ? 0 : parsed;
+    }
+    const SynthPlan plan = MakePlan(options.plan);
+    if (!options.strExpect.empty()) {
+        if (const int status = WriteExpected(options, plan)) {
+            return status;
+        }
+    }
+    return WriteRecording(options, plan);
+}
