@@ -1,12 +1,112 @@
 #include "view/ModePaintersWx.h"
 
+#include <vector>
+
+#include <wx/bitmap.h>
 #include <wx/dc.h>
+#include <wx/font.h>
+#include <wx/image.h>
 
 #include "document/HalvexDoc.h"
+#include "platform/Cp1252.h"
+#include "view/ChartView.h"
+#include "view/MessagesView.h"
+#include "view/SatellitesView.h"
+#include "view/SignalView.h"
 #include "view/WorldChart.h"
 
-// Placeholders until the modes are drawn: each leaves the background alone.
-void PaintSignalMode(wxDC&, CHalvexDoc&) {}
-void PaintMessagesMode(wxDC&, CHalvexDoc&) {}
-void PaintSatellitesMode(wxDC&, CHalvexDoc&) {}
-void PaintChartMode(wxDC&, CHalvexDoc&, CWorldChart&) {}
+namespace {
+
+const wxColour kLightBlue(200, 200, 255);
+
+// Text is code page 1252 everywhere but on the screen.
+wxString ScreenText(const std::string& text)
+{
+    return wxString::FromUTF8(Cp1252ToUtf8(text));
+}
+
+// The two table modes: 10-point "Courier New" (Liberation Mono on Debian),
+// black on the opaque light-blue background.
+void DrawTableRows(wxDC& dc, const std::vector<ViewText>& rows)
+{
+    wxDCFontChanger font(dc, wxFont(wxFontInfo(10).FaceName("Courier New")));
+    dc.SetTextForeground(*wxBLACK);
+    dc.SetTextBackground(kLightBlue);
+    dc.SetBackgroundMode(wxBRUSHSTYLE_SOLID);
+    for (const ViewText& row : rows)
+        dc.DrawText(ScreenText(row.strText), row.x, row.y);
+}
+
+}  // namespace
+
+void PaintSignalMode(wxDC& dc, CHalvexDoc& doc)
+{
+    const SignalPicture picture = ComputeSignalPicture(doc.m_decoder.m_nSampleRing);
+
+    {
+        wxDCPenChanger noPen(dc, *wxTRANSPARENT_PEN);
+        wxDCBrushChanger black(dc, *wxBLACK_BRUSH);
+        dc.DrawRectangle(0, 0, SignalPicture::kPanelWidth, SignalPicture::kPanelHeight);
+    }
+    {
+        wxDCPenChanger green(dc, wxPen(wxColour(0, 255, 0), 3));
+        dc.DrawLine(picture.zeroLineFrom.x, picture.zeroLineFrom.y, picture.zeroLineTo.x, picture.zeroLineTo.y);
+        wxPoint points[SignalPicture::kPoints];
+        for (int j = 0; j < SignalPicture::kPoints; ++j)
+            points[j] = wxPoint(picture.trace[j].x, picture.trace[j].y);
+        dc.DrawLines(SignalPicture::kPoints, points);
+    }
+
+    wxDCFontChanger font(dc, *wxNORMAL_FONT);
+    dc.SetTextForeground(*wxBLACK);
+    dc.SetTextBackground(kLightBlue);
+    dc.SetBackgroundMode(wxBRUSHSTYLE_SOLID);
+    for (const ViewText& text : picture.advice)
+        dc.DrawText(ScreenText(text.strText), text.x, text.y);
+}
+
+void PaintMessagesMode(wxDC& dc, CHalvexDoc& doc)
+{
+    DrawTableRows(dc, ComputeMessageRows(doc.m_messages.m_strMessages, CMessageStore::kRingSlots,
+                                         doc.m_messages.m_nMessageIndex));
+}
+
+void PaintSatellitesMode(wxDC& dc, CHalvexDoc& doc)
+{
+    DrawTableRows(dc, ComputeSatelliteTexts(doc.m_table, doc.m_dHomeLat, doc.m_dHomeLon, doc.Clock()));
+}
+
+void PaintChartMode(wxDC& dc, CHalvexDoc& doc, CWorldChart& chart)
+{
+    const std::vector<ChartMarker> markers = RenderChartForDocument(doc, chart);
+
+    // The whole raster in one call; pixel by pixel would take a hundred
+    // times longer.
+    {
+        wxImage image(CWorldChart::kSize, CWorldChart::kSize, chart.Raster(), true);
+        dc.DrawBitmap(wxBitmap(image, 24), 0, 0, false);
+    }
+
+    wxDCPenChanger red(dc, wxPen(wxColour(255, 0, 0), 1));
+    wxDCBrushChanger yellow(dc, wxBrush(wxColour(255, 255, 0)));
+    wxDCFontChanger font(dc, *wxNORMAL_FONT);
+    dc.SetBackgroundMode(wxBRUSHSTYLE_TRANSPARENT);
+    dc.SetTextForeground(wxColour(255, 255, 100));
+    for (const ChartMarker& marker : markers) {
+        // Corners (x - 2, y - 2) and (x + 3, y + 3), the far one exclusive.
+        dc.DrawEllipse(marker.x - 2, marker.y - 2, 5, 5);
+        const wxString name = ScreenText(marker.strName);
+        const int w = dc.GetTextExtent(name).GetWidth();
+        dc.DrawText(name, marker.x - w - 6, marker.y - 6);
+    }
+
+    dc.DrawEllipse(kHomeMarkerLeft, kHomeMarkerLeft, kHomeMarkerRight - kHomeMarkerLeft,
+                   kHomeMarkerRight - kHomeMarkerLeft);
+    // The centre pixel as a 1 x 1 fill: a point drawn with a pen may be
+    // smoothed over its neighbours.
+    {
+        wxDCPenChanger noPen(dc, *wxTRANSPARENT_PEN);
+        wxDCBrushChanger redFill(dc, wxBrush(wxColour(255, 0, 0)));
+        dc.DrawRectangle(kChartCentre, kChartCentre, 1, 1);
+    }
+}
