@@ -3,6 +3,7 @@
 #include "app/AboutDlg.h"
 #include "app/AppPaths.h"
 #include "app/AppServices.h"
+#include "app/CommandMap.h"
 #include "app/DocUiWx.h"
 #include "app/MainFrame.h"
 #include "document/CommandIds.h"
@@ -14,7 +15,7 @@ CHalvexApp::CHalvexApp() : m_strAboutText("Halvex3 version 2.1"), m_signalTimer(
 {
     SetAppName("halvex3");
     SetAppDisplayName("Halvex");
-    Bind(wxEVT_MENU, &CHalvexApp::OnAppAbout, this, wxID_ABOUT);
+    Bind(wxEVT_MENU, &CHalvexApp::OnAppAbout, this, WxIdOfResource(IDR_APP_ABOUT));
     Bind(wxEVT_TIMER, &CHalvexApp::OnSignalPoll, this, m_signalTimer.GetId());
 }
 
@@ -71,7 +72,7 @@ bool CHalvexApp::CreateMainWindow(const AppOptions& options, std::unique_ptr<wav
         // Once the window is up, as if the user chose Process > Start.
         CallAfter([this] {
             if (m_pFrame) {
-                wxCommandEvent start(wxEVT_MENU, ID_PROCESS_START);
+                wxCommandEvent start(wxEVT_MENU, WxIdOfResource(ID_PROCESS_START));
                 start.SetEventObject(m_pFrame);
                 m_pFrame->ProcessWindowEvent(start);
             }

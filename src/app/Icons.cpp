@@ -4,6 +4,7 @@
 
 #include "app/resources/ProgramXpm.h"
 #include "app/resources/ToolbarXpm.h"
+#include "app/CommandMap.h"
 #include "document/CommandIds.h"
 
 wxBitmap ProgramBitmap()
@@ -16,9 +17,9 @@ wxIcon ProgramIcon()
     return wxIcon(xpm_halvex);
 }
 
-wxBitmap ToolBitmap(int nWxId)
+wxBitmap ToolBitmap(int nResourceId)
 {
-    switch (nWxId) {
+    switch (nResourceId) {
     case ID_PROCESS_START:
         return wxBitmap(xpm_start);
     case ID_PROCESS_STOP:
@@ -31,9 +32,9 @@ wxBitmap ToolBitmap(int nWxId)
         return wxBitmap(xpm_sats);
     case ID_VIEW_CHART:
         return wxBitmap(xpm_chart);
-    case wxID_ABOUT:
+    case IDR_APP_ABOUT:
         return wxBitmap(xpm_about);
-    case wxID_CONTEXT_HELP:
+    case IDR_CONTEXT_HELP:
         return wxBitmap(xpm_contexthelp);
     default:
         return wxBitmap();

@@ -5,6 +5,6 @@
 
 wxBitmap ProgramBitmap();
 wxIcon ProgramIcon();
-// The toolbar image of a command id (16 by 15 pixels); an invalid bitmap for
-// an id without one.
-wxBitmap ToolBitmap(int nWxId);
+// The toolbar image of a command number (16 by 15 pixels); an invalid bitmap
+// for a command without one.
+wxBitmap ToolBitmap(int nResourceId);

@@ -23,83 +23,19 @@
 #include "platform/Shell.h"
 #include "view/HalvexViewWx.h"
 
-const FrameworkCommand kFrameworkCommands[] = {
-    {IDR_FILE_NEW, wxID_NEW},
-    {IDR_FILE_OPEN, wxID_OPEN},
-    {IDR_FILE_SAVE, wxID_SAVE},
-    {IDR_FILE_SAVE_AS, wxID_SAVEAS},
-    {IDR_FILE_PRINT_SETUP, wxID_PRINT_SETUP},
-    {IDR_FILE_PRINT, wxID_PRINT},
-    {IDR_FILE_PRINT_PREVIEW, wxID_PREVIEW},
-    {IDR_FILE_MRU_FILE1, wxID_FILE1},
-    {IDR_EDIT_COPY, wxID_COPY},
-    {IDR_EDIT_CUT, wxID_CUT},
-    {IDR_EDIT_PASTE, wxID_PASTE},
-    {IDR_EDIT_UNDO, wxID_UNDO},
-    {IDR_APP_ABOUT, wxID_ABOUT},
-    {IDR_APP_EXIT, wxID_EXIT},
-    {IDR_HELP_FINDER, wxID_HELP_CONTENTS},
-    {IDR_CONTEXT_HELP, wxID_CONTEXT_HELP},
-    {IDR_HELP, wxID_HELP},
-    // wx has no stock ids for these: they keep their numbers.
-    {IDR_DEFAULT_HELP, IDR_DEFAULT_HELP},
-    {IDR_NEXT_PANE, IDR_NEXT_PANE},
-    {IDR_PREV_PANE, IDR_PREV_PANE},
-    {IDR_VIEW_TOOLBAR, IDR_VIEW_TOOLBAR},
-    {IDR_VIEW_STATUS_BAR, IDR_VIEW_STATUS_BAR},
-};
-const int kFrameworkCommandCount = static_cast<int>(sizeof kFrameworkCommands / sizeof kFrameworkCommands[0]);
-
-int WxIdOfResource(int nResourceId)
-{
-    for (const FrameworkCommand& c : kFrameworkCommands)
-        if (c.nResourceId == nResourceId)
-            return c.nWxId;
-    return nResourceId;
-}
-
-std::string CommandPrompt(int nWxId)
-{
-    if (const DocCommand* pCommand = FindDocCommand(nWxId))
-        return pCommand->pszPrompt;
-
-    struct Prompt
-    {
-        int nId;
-        const char* psz;
-    };
-    // The framework's standard prompts.
-    static const Prompt kPrompts[] = {
-        {wxID_NEW, "Create a new document\nNew"},
-        {wxID_OPEN, "Open an existing document\nOpen"},
-        {wxID_SAVE, "Save the active document\nSave"},
-        {wxID_SAVEAS, "Save the active document with a new name\nSave As"},
-        {wxID_PRINT, "Print the active document\nPrint"},
-        {wxID_PREVIEW, "Display full pages\nPrint Preview"},
-        {wxID_PRINT_SETUP, "Change the printer and printing options\nPrint Setup"},
-        {wxID_FILE1, "Open this document"},
-        {wxID_EXIT, "Quit the application; prompts to save documents\nExit"},
-        {IDR_VIEW_TOOLBAR, "Show or hide the toolbar\nToggle ToolBar"},
-        {IDR_VIEW_STATUS_BAR, "Show or hide the status bar\nToggle StatusBar"},
-        {wxID_HELP_CONTENTS, "List Help topics\nHelp Topics"},
-        {wxID_ABOUT, "Display program information, version number and copyright\nAbout"},
-        {wxID_CONTEXT_HELP, "Display help for clicked on buttons, menus and windows\nHelp"},
-        {wxID_HELP, "Display help for current task or command\nHelp"},
-    };
-    for (const Prompt& p : kPrompts)
-        if (p.nId == nWxId)
-            return p.psz;
-    return std::string();
-}
-
 namespace {
 
 const char* const kIdleText = "For Help, press F1";
 const char* const kIndicatorTexts[3] = {"CAP", "NUM", "SCRL"};
 
-wxString StatusOf(int nWxId)
+wxString StatusOf(int nResourceId)
 {
-    return FromCp1252(PromptStatusText(CommandPrompt(nWxId).c_str()));
+    return FromCp1252(PromptStatusText(CommandPrompt(nResourceId).c_str()));
+}
+
+int W(int nResourceId)
+{
+    return WxIdOfResource(nResourceId);
 }
 
 // One page: the view's picture at the window's pixel size, unscaled, in the
@@ -174,26 +110,25 @@ bool CMainFrame::Create(const std::string& strGlobePath)
     m_pView = new CHalvexView(this, *m_pDoc, strGlobePath);
     m_ui.SetView(m_pView);
 
-    const int firstDoc = ID_PROCESS_START;
-    const int lastDoc = ID_OPTIONS_HOMELOCATION;
+    const int firstDoc = W(ID_PROCESS_START);
+    const int lastDoc = W(ID_OPTIONS_HOMELOCATION);
     Bind(wxEVT_MENU, &CMainFrame::OnDocCommand, this, firstDoc, lastDoc);
     Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateDocCommand, this, firstDoc, lastDoc);
-    Bind(wxEVT_MENU, &CMainFrame::OnFileNew, this, wxID_NEW);
-    Bind(wxEVT_MENU, &CMainFrame::OnFileOpen, this, wxID_OPEN);
-    Bind(wxEVT_MENU, &CMainFrame::OnFileSave, this, wxID_SAVE);
-    Bind(wxEVT_MENU, &CMainFrame::OnFileSave, this, wxID_SAVEAS);
-    Bind(wxEVT_MENU, &CMainFrame::OnFilePrint, this, wxID_PRINT);
-    Bind(wxEVT_MENU, &CMainFrame::OnFilePrintPreview, this, wxID_PREVIEW);
-    Bind(wxEVT_MENU, &CMainFrame::OnFilePrintSetup, this, wxID_PRINT_SETUP);
-    Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateRecentFile, this, wxID_FILE1);
-    Bind(wxEVT_MENU, &CMainFrame::OnFileExit, this, wxID_EXIT);
-    Bind(wxEVT_MENU, &CMainFrame::OnViewToolBar, this, IDR_VIEW_TOOLBAR);
-    Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateViewToolBar, this, IDR_VIEW_TOOLBAR);
-    Bind(wxEVT_MENU, &CMainFrame::OnViewStatusBar, this, IDR_VIEW_STATUS_BAR);
-    Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateViewStatusBar, this, IDR_VIEW_STATUS_BAR);
-    for (int id : {static_cast<int>(wxID_HELP_CONTENTS), static_cast<int>(IDR_DEFAULT_HELP),
-                   static_cast<int>(wxID_HELP), static_cast<int>(wxID_CONTEXT_HELP)})
-        Bind(wxEVT_MENU, &CMainFrame::OnHelp, this, id);
+    Bind(wxEVT_MENU, &CMainFrame::OnFileNew, this, W(IDR_FILE_NEW));
+    Bind(wxEVT_MENU, &CMainFrame::OnFileOpen, this, W(IDR_FILE_OPEN));
+    Bind(wxEVT_MENU, &CMainFrame::OnFileSave, this, W(IDR_FILE_SAVE));
+    Bind(wxEVT_MENU, &CMainFrame::OnFileSave, this, W(IDR_FILE_SAVE_AS));
+    Bind(wxEVT_MENU, &CMainFrame::OnFilePrint, this, W(IDR_FILE_PRINT));
+    Bind(wxEVT_MENU, &CMainFrame::OnFilePrintPreview, this, W(IDR_FILE_PRINT_PREVIEW));
+    Bind(wxEVT_MENU, &CMainFrame::OnFilePrintSetup, this, W(IDR_FILE_PRINT_SETUP));
+    Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateRecentFile, this, W(IDR_FILE_MRU_FILE1));
+    Bind(wxEVT_MENU, &CMainFrame::OnFileExit, this, W(IDR_APP_EXIT));
+    Bind(wxEVT_MENU, &CMainFrame::OnViewToolBar, this, W(IDR_VIEW_TOOLBAR));
+    Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateViewToolBar, this, W(IDR_VIEW_TOOLBAR));
+    Bind(wxEVT_MENU, &CMainFrame::OnViewStatusBar, this, W(IDR_VIEW_STATUS_BAR));
+    Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateViewStatusBar, this, W(IDR_VIEW_STATUS_BAR));
+    for (int id : {IDR_HELP_FINDER, IDR_DEFAULT_HELP, IDR_HELP, IDR_CONTEXT_HELP})
+        Bind(wxEVT_MENU, &CMainFrame::OnHelp, this, W(id));
     Bind(wxEVT_CLOSE_WINDOW, &CMainFrame::OnClose, this);
     Bind(wxEVT_IDLE, &CMainFrame::OnIdle, this);
     return true;
@@ -201,23 +136,23 @@ bool CMainFrame::Create(const std::string& strGlobePath)
 
 wxMenuBar* CMainFrame::BuildMenuBar()
 {
-    auto item = [](wxMenu* pMenu, int nId, const char* pszLabel, wxItemKind kind = wxITEM_NORMAL) {
-        pMenu->Append(nId, pszLabel, StatusOf(nId), kind);
+    auto item = [](wxMenu* pMenu, int nResourceId, const char* pszLabel, wxItemKind kind = wxITEM_NORMAL) {
+        pMenu->Append(W(nResourceId), pszLabel, StatusOf(nResourceId), kind);
     };
 
     auto* pFile = new wxMenu;
-    item(pFile, wxID_NEW, "&New\tCtrl+N");
-    item(pFile, wxID_OPEN, "&Open...\tCtrl+O");
-    item(pFile, wxID_SAVE, "&Save\tCtrl+S");
-    item(pFile, wxID_SAVEAS, "Save &As...");
+    item(pFile, IDR_FILE_NEW, "&New\tCtrl+N");
+    item(pFile, IDR_FILE_OPEN, "&Open...\tCtrl+O");
+    item(pFile, IDR_FILE_SAVE, "&Save\tCtrl+S");
+    item(pFile, IDR_FILE_SAVE_AS, "Save &As...");
     pFile->AppendSeparator();
-    item(pFile, wxID_PRINT, "&Print...\tCtrl+P");
-    item(pFile, wxID_PREVIEW, "Print Pre&view");
-    item(pFile, wxID_PRINT_SETUP, "P&rint Setup...");
+    item(pFile, IDR_FILE_PRINT, "&Print...\tCtrl+P");
+    item(pFile, IDR_FILE_PRINT_PREVIEW, "Print Pre&view");
+    item(pFile, IDR_FILE_PRINT_SETUP, "P&rint Setup...");
     pFile->AppendSeparator();
-    item(pFile, wxID_FILE1, "Recent File");
+    item(pFile, IDR_FILE_MRU_FILE1, "Recent File");
     pFile->AppendSeparator();
-    item(pFile, wxID_EXIT, "E&xit");
+    item(pFile, IDR_APP_EXIT, "E&xit");
 
     // The document's menus come from its command table, in its order; the
     // View menu then gets the framework's two bar toggles.
@@ -252,9 +187,9 @@ wxMenuBar* CMainFrame::BuildMenuBar()
     }
 
     auto* pHelp = new wxMenu;
-    item(pHelp, wxID_HELP_CONTENTS, "&Help Topics");
+    item(pHelp, IDR_HELP_FINDER, "&Help Topics");
     pHelp->AppendSeparator();
-    item(pHelp, wxID_ABOUT, "&About Halvex...");
+    item(pHelp, IDR_APP_ABOUT, "&About Halvex...");
 
     auto* pBar = new wxMenuBar;
     pBar->Append(pFile, "&File");
@@ -266,7 +201,7 @@ wxMenuBar* CMainFrame::BuildMenuBar()
 
 bool CMainFrame::BuildToolBar()
 {
-    wxToolBar* pBar = CreateToolBar(wxTB_HORIZONTAL | wxTB_FLAT, IDR_VIEW_TOOLBAR);
+    wxToolBar* pBar = CreateToolBar(wxTB_HORIZONTAL | wxTB_FLAT);
     if (!pBar)
         return false;
     pBar->SetToolBitmapSize(wxSize(16, 15));
@@ -281,7 +216,7 @@ bool CMainFrame::BuildToolBar()
         {ID_VIEW_SIGNAL, wxITEM_CHECK},    {ID_VIEW_MESSAGES, wxITEM_CHECK},
         {ID_VIEW_SATELLITES, wxITEM_CHECK}, {ID_VIEW_CHART, wxITEM_CHECK},
         {0, wxITEM_SEPARATOR},
-        {wxID_ABOUT, wxITEM_NORMAL},       {wxID_CONTEXT_HELP, wxITEM_NORMAL},
+        {IDR_APP_ABOUT, wxITEM_NORMAL},    {IDR_CONTEXT_HELP, wxITEM_NORMAL},
     };
     for (const Button& b : kButtons) {
         if (b.kind == wxITEM_SEPARATOR) {
@@ -290,15 +225,15 @@ bool CMainFrame::BuildToolBar()
         }
         const std::string prompt = CommandPrompt(b.nId);
         const wxString tooltip = FromCp1252(PromptToolTip(prompt.c_str()));
-        pBar->AddTool(b.nId, tooltip, ToolBitmap(b.nId), tooltip, b.kind);
-        pBar->SetToolLongHelp(b.nId, FromCp1252(PromptStatusText(prompt.c_str())));
+        pBar->AddTool(W(b.nId), tooltip, ToolBitmap(b.nId), tooltip, b.kind);
+        pBar->SetToolLongHelp(W(b.nId), FromCp1252(PromptStatusText(prompt.c_str())));
     }
     return pBar->Realize();
 }
 
 bool CMainFrame::BuildStatusBar()
 {
-    wxStatusBar* pBar = CreateStatusBar(4, wxSTB_DEFAULT_STYLE, IDR_VIEW_STATUS_BAR);
+    wxStatusBar* pBar = CreateStatusBar(4, wxSTB_DEFAULT_STYLE);
     if (!pBar)
         return false;
     int widths[4] = {-1, 0, 0, 0};
@@ -316,21 +251,21 @@ void CMainFrame::BuildAccelerators()
     // rest of the standard set. Edit and pane commands have no handler here,
     // so their keys do nothing, as in any program without those commands.
     wxAcceleratorEntry entries[] = {
-        {wxACCEL_CTRL, 'Z', wxID_UNDO},          {wxACCEL_ALT, WXK_BACK, wxID_UNDO},
-        {wxACCEL_CTRL, 'X', wxID_CUT},           {wxACCEL_SHIFT, WXK_DELETE, wxID_CUT},
-        {wxACCEL_CTRL, 'C', wxID_COPY},          {wxACCEL_CTRL, WXK_INSERT, wxID_COPY},
-        {wxACCEL_CTRL, 'V', wxID_PASTE},         {wxACCEL_SHIFT, WXK_INSERT, wxID_PASTE},
-        {wxACCEL_NORMAL, WXK_F6, IDR_NEXT_PANE}, {wxACCEL_SHIFT, WXK_F6, IDR_PREV_PANE},
-        {wxACCEL_SHIFT, WXK_F1, wxID_CONTEXT_HELP}, {wxACCEL_NORMAL, WXK_F1, wxID_HELP},
-        {wxACCEL_CTRL, 'N', wxID_NEW},           {wxACCEL_CTRL, 'O', wxID_OPEN},
-        {wxACCEL_CTRL, 'S', wxID_SAVE},          {wxACCEL_CTRL, 'P', wxID_PRINT},
+        {wxACCEL_CTRL, 'Z', W(IDR_EDIT_UNDO)},          {wxACCEL_ALT, WXK_BACK, W(IDR_EDIT_UNDO)},
+        {wxACCEL_CTRL, 'X', W(IDR_EDIT_CUT)},           {wxACCEL_SHIFT, WXK_DELETE, W(IDR_EDIT_CUT)},
+        {wxACCEL_CTRL, 'C', W(IDR_EDIT_COPY)},          {wxACCEL_CTRL, WXK_INSERT, W(IDR_EDIT_COPY)},
+        {wxACCEL_CTRL, 'V', W(IDR_EDIT_PASTE)},         {wxACCEL_SHIFT, WXK_INSERT, W(IDR_EDIT_PASTE)},
+        {wxACCEL_NORMAL, WXK_F6, W(IDR_NEXT_PANE)},     {wxACCEL_SHIFT, WXK_F6, W(IDR_PREV_PANE)},
+        {wxACCEL_SHIFT, WXK_F1, W(IDR_CONTEXT_HELP)},   {wxACCEL_NORMAL, WXK_F1, W(IDR_HELP)},
+        {wxACCEL_CTRL, 'N', W(IDR_FILE_NEW)},           {wxACCEL_CTRL, 'O', W(IDR_FILE_OPEN)},
+        {wxACCEL_CTRL, 'S', W(IDR_FILE_SAVE)},          {wxACCEL_CTRL, 'P', W(IDR_FILE_PRINT)},
     };
     SetAcceleratorTable(wxAcceleratorTable(static_cast<int>(sizeof entries / sizeof entries[0]), entries));
 }
 
 void CMainFrame::OnDocCommand(wxCommandEvent& event)
 {
-    if (!m_pDoc || !m_pDoc->OnCommand(event.GetId()))
+    if (!m_pDoc || !m_pDoc->OnCommand(ResourceOfWxId(event.GetId())))
         event.Skip();
 }
 
@@ -339,7 +274,7 @@ void CMainFrame::OnUpdateDocCommand(wxUpdateUIEvent& event)
     if (!m_pDoc)
         return;
     CWxCmdUI cmdUi(event);
-    m_pDoc->OnUpdateCommand(event.GetId(), cmdUi);
+    m_pDoc->OnUpdateCommand(ResourceOfWxId(event.GetId()), cmdUi);
 }
 
 void CMainFrame::OnFileNew(wxCommandEvent&)
@@ -413,9 +348,7 @@ void CMainFrame::OnViewToolBar(wxCommandEvent&)
 
 void CMainFrame::OnUpdateViewToolBar(wxUpdateUIEvent& event)
 {
-    // The toolbar window shares this id: only the menu item is checkable.
-    if (event.GetEventObject() != GetToolBar())
-        event.Check(GetToolBar() && GetToolBar()->IsShown());
+    event.Check(GetToolBar() && GetToolBar()->IsShown());
 }
 
 void CMainFrame::OnViewStatusBar(wxCommandEvent&)
@@ -428,8 +361,7 @@ void CMainFrame::OnViewStatusBar(wxCommandEvent&)
 
 void CMainFrame::OnUpdateViewStatusBar(wxUpdateUIEvent& event)
 {
-    if (event.GetEventObject() != GetStatusBar())
-        event.Check(GetStatusBar() && GetStatusBar()->IsShown());
+    event.Check(GetStatusBar() && GetStatusBar()->IsShown());
 }
 
 void CMainFrame::OpenHelp()
