@@ -2,6 +2,7 @@
 
 #include <csignal>
 
+#include "platform/DesktopShell.h"
 #include "platform/FileWaveIn.h"
 #include "platform/PulseWaveIn.h"
 #include "platform/SettingsPaths.h"
@@ -66,5 +67,5 @@ bool StopSignalRaised()
 
 std::unique_ptr<IShell> MakeShell()
 {
-    return nullptr;
+    return std::make_unique<CDesktopShell>();
 }
