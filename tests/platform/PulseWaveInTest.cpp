@@ -153,7 +153,7 @@ TEST_F(PulseWaveInTest, CapturesTheSourceByteForByteInBufferOrder)
     CPulseWaveIn dev;
     HWAVEIN h = nullptr;
     WaveFormat fmt = CardFormat();
-    ASSERT_EQ(dev.Open(&h, 0, &fmt), MMSYSERR_NOERROR);
+    ASSERT_EQ(dev.Open(&h, 0, &fmt), MMSYSERR_NOERROR) << m_daemon.Log();
     Buffers b;
     for (WaveHdr& hdr : b.hdr) {
         ASSERT_EQ(dev.PrepareHeader(h, &hdr, kWaveHdrSize), MMSYSERR_NOERROR);
@@ -195,7 +195,7 @@ TEST_F(PulseWaveInTest, ResetReturnsQueuedBuffersAndCloseNeedsIt)
     CPulseWaveIn dev;
     HWAVEIN h = nullptr;
     WaveFormat fmt = CardFormat();
-    ASSERT_EQ(dev.Open(&h, WAVE_MAPPER, &fmt), MMSYSERR_NOERROR);
+    ASSERT_EQ(dev.Open(&h, WAVE_MAPPER, &fmt), MMSYSERR_NOERROR) << m_daemon.Log();
     Buffers b;
     for (WaveHdr& hdr : b.hdr) {
         ASSERT_EQ(dev.PrepareHeader(h, &hdr, kWaveHdrSize), MMSYSERR_NOERROR);
@@ -240,7 +240,7 @@ TEST_F(PulseWaveInTest, LostServerStopsFillingButResetAndCloseStillWork)
     CPulseWaveIn dev;
     HWAVEIN h = nullptr;
     WaveFormat fmt = CardFormat();
-    ASSERT_EQ(dev.Open(&h, 0, &fmt), MMSYSERR_NOERROR);
+    ASSERT_EQ(dev.Open(&h, 0, &fmt), MMSYSERR_NOERROR) << m_daemon.Log();
     Buffers b;
     for (WaveHdr& hdr : b.hdr) {
         ASSERT_EQ(dev.PrepareHeader(h, &hdr, kWaveHdrSize), MMSYSERR_NOERROR);

@@ -3,10 +3,13 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -32,6 +35,21 @@ bool OnPath(const std::string& name)
     return false;
 }
 
+// The socket file appears at bind(), a moment before the daemon listens:
+// ready means a connection is accepted.
+bool Accepts(const std::string& socketPath)
+{
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    if (socketPath.size() >= sizeof(addr.sun_path)) return false;
+    std::copy(socketPath.begin(), socketPath.end(), addr.sun_path);
+    int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return false;
+    bool ok = connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) == 0;
+    close(fd);
+    return ok;
+}
+
 std::string ReadFile(const std::string& path)
 {
     std::ifstream in(path);
@@ -41,6 +59,11 @@ std::string ReadFile(const std::string& path)
 }
 
 }  // namespace
+
+std::string CPulseTestDaemon::Log() const
+{
+    return m_strDir.empty() ? std::string() : ReadFile(m_strDir + "/pulse.log");
+}
 
 bool CPulseTestDaemon::IsInstalled()
 {
@@ -122,7 +145,8 @@ bool CPulseTestDaemon::Start(std::string& strWhy)
             return false;
         }
         struct stat st{};
-        if (stat(socket.c_str(), &st) == 0 && S_ISSOCK(st.st_mode) && stat(FifoPath().c_str(), &st) == 0)
+        if (stat(socket.c_str(), &st) == 0 && S_ISSOCK(st.st_mode) && stat(FifoPath().c_str(), &st) == 0 &&
+            Accepts(socket))
             return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }

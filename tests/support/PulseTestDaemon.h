@@ -31,6 +31,8 @@ public:
     // The FIFO whose bytes the TestCard source records.
     std::string FifoPath() const { return m_strDir + "/fifo"; }
     const std::string& Dir() const { return m_strDir; }
+    // What the daemon has logged so far (for failure messages).
+    std::string Log() const;
 
 private:
     std::string m_strDir;
