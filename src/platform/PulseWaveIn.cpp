@@ -304,10 +304,22 @@ unsigned CPulseWaveIn::ListSources(std::vector<Source>& sources)
     return r;
 }
 
+unsigned CPulseWaveIn::ScanSources(std::vector<Source>& sources)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const auto now = std::chrono::steady_clock::now();
+    if (m_scanTime == std::chrono::steady_clock::time_point{} || now - m_scanTime > std::chrono::seconds(1)) {
+        m_nScanResult = ListSources(m_scanned);
+        m_scanTime = std::chrono::steady_clock::now();
+    }
+    sources = m_scanned;
+    return m_nScanResult;
+}
+
 unsigned CPulseWaveIn::GetNumDevs()
 {
     std::vector<Source> sources;
-    if (ListSources(sources) != MMSYSERR_NOERROR) return 0;
+    if (ScanSources(sources) != MMSYSERR_NOERROR) return 0;
     return static_cast<unsigned>(sources.size());
 }
 
@@ -315,7 +327,7 @@ unsigned CPulseWaveIn::GetDevCaps(unsigned deviceId, WaveInCaps* caps, unsigned 
 {
     if (caps == nullptr || capsSize < kWaveInCapsSize) return MMSYSERR_INVALPARAM;
     std::vector<Source> sources;
-    unsigned r = ListSources(sources);
+    unsigned r = ScanSources(sources);
     if (r != MMSYSERR_NOERROR) return r;
     std::string name;
     if (deviceId == WAVE_MAPPER) {

@@ -6,8 +6,9 @@
 // on its own (PULSE_SERVER, then the user's session); none is ever spawned.
 //
 // Each call that needs the server connects for itself, so nothing hangs around
-// while capture is stopped; every wait for the server gives up after about
-// two seconds. Result codes:
+// while capture is stopped (the device list is kept for one second, so that a
+// scan of the devices is one question); every wait for the server gives up
+// after about two seconds. Open always asks afresh. Result codes:
 //   no server reachable          -> MMSYSERR_NODRIVER (GetNumDevs returns 0)
 //   device id beyond the list    -> MMSYSERR_BADDEVICEID
 //   source gone before the open  -> MMSYSERR_BADDEVICEID
@@ -15,6 +16,7 @@
 //   format other than u8/48k/1   -> WAVERR_BADFORMAT
 // A connection lost during capture only stops the buffers from filling;
 // Reset and Close still work.
+#include <chrono>
 #include <mutex>
 #include <set>
 #include <string>
@@ -57,7 +59,13 @@ public:
 
 private:
     CCapture* Find(wavein::HWAVEIN handle);
+    // The device scan asks for the count before every device and then for
+    // each device's name: one list serves the whole scan.
+    unsigned ScanSources(std::vector<Source>& sources);
 
-    std::mutex m_mutex;  // guards m_open only; each capture has its own lock
+    std::mutex m_mutex;  // guards m_open and the scan cache; each capture has its own lock
     std::set<CCapture*> m_open;
+    std::vector<Source> m_scanned;
+    unsigned m_nScanResult = 0;
+    std::chrono::steady_clock::time_point m_scanTime{};
 };
