@@ -1,0 +1,57 @@
+// One capture tick as the 300 ms timer runs it: a filled one-second buffer
+// copied, re-queued and decoded (48,000 calls of the decoder). The tick must
+// leave the user-interface thread far inside its 300 ms.
+#include <benchmark/benchmark.h>
+
+#include <filesystem>
+
+#include "decoder/Modulator.h"
+#include "document/HalvexDoc.h"
+#include "messages/FrameBuilder.h"
+#include "platform/Clock.h"
+#include "support/FakeDocUi.h"
+#include "support/FakeWaveIn.h"
+
+static void BM_PollCaptureOneSecond(benchmark::State& state)
+{
+    const bool bWithFrames = state.range(0) != 0;
+    FakeDocUi ui;
+    FakeWaveIn wave({"Bench card"});
+    CManualClock clock(1241186607);
+    const auto dir = std::filesystem::temp_directory_path() / "halvex-bench-capture";
+    DocEnvironment env;
+    env.pUi = &ui;
+    env.pWaveIn = &wave;
+    env.pClock = &clock;
+    env.strSettingsPath = (dir / "settings.ini").string();
+    env.strProgramDir = dir.string() + "/";
+    env.strDefaultLogDir = (dir / "log").string() + "/";
+    env.bLoadSettings = false;
+    env.bSaveSettings = false;
+    CHalvexDoc doc(env);
+    doc.m_messages.m_bWriteLogFiles = false;
+    doc.m_dHomeLat = 48.0;
+    doc.OnProcessStart();
+
+    CModulator mod(ModulatorOptions{90.0, 8.0});
+    while (mod.SampleCount() < 4u * 48000u) {
+        if (bWithFrames) mod.AppendFrame(BuildDateTimeStamp(2009, 121, 14, 3, 27, 0));
+        mod.AppendSilence(6000);
+    }
+    const std::vector<uint8_t>& audio = mod.Samples();
+
+    int second = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        const int i = doc.m_nPollIndex;
+        wave.FillBuffer(i, audio.data() + (second % 4) * 48000, 48000);
+        ++second;
+        state.ResumeTiming();
+        doc.PollCapture();
+    }
+    state.SetItemsProcessed(state.iterations() * 48000);
+    doc.OnProcessStop();
+}
+BENCHMARK(BM_PollCaptureOneSecond)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+BENCHMARK_MAIN();
