@@ -5,6 +5,7 @@
 #include <wx/bitmap.h>
 #include <wx/dc.h>
 #include <wx/font.h>
+#include <wx/graphics.h>
 #include <wx/image.h>
 
 #include "document/HalvexDoc.h"
@@ -37,6 +38,31 @@ void DrawTableRows(wxDC& dc, const std::vector<ViewText>& rows)
         dc.DrawText(ScreenText(row.strText), row.x, row.y);
 }
 
+// Lines and ellipses in whole pixels of their own colour, as the design
+// gives them: a smoothed 1-pixel red outline would be pink on yellow.
+class CCrispDrawing
+{
+public:
+    explicit CCrispDrawing(wxDC& dc) : m_pGc(dc.GetGraphicsContext())
+    {
+        if (m_pGc) {
+            m_previous = m_pGc->GetAntialiasMode();
+            m_pGc->SetAntialiasMode(wxANTIALIAS_NONE);
+        }
+    }
+    ~CCrispDrawing()
+    {
+        if (m_pGc)
+            m_pGc->SetAntialiasMode(m_previous);
+    }
+    CCrispDrawing(const CCrispDrawing&) = delete;
+    CCrispDrawing& operator=(const CCrispDrawing&) = delete;
+
+private:
+    wxGraphicsContext* m_pGc;
+    wxAntialiasMode m_previous = wxANTIALIAS_DEFAULT;
+};
+
 }  // namespace
 
 void PaintSignalMode(wxDC& dc, CHalvexDoc& doc)
@@ -49,6 +75,7 @@ void PaintSignalMode(wxDC& dc, CHalvexDoc& doc)
         dc.DrawRectangle(0, 0, SignalPicture::kPanelWidth, SignalPicture::kPanelHeight);
     }
     {
+        CCrispDrawing crisp(dc);
         wxDCPenChanger green(dc, wxPen(wxColour(0, 255, 0), 3));
         dc.DrawLine(picture.zeroLineFrom.x, picture.zeroLineFrom.y, picture.zeroLineTo.x, picture.zeroLineTo.y);
         wxPoint points[SignalPicture::kPoints];
@@ -87,6 +114,7 @@ void PaintChartMode(wxDC& dc, CHalvexDoc& doc, CWorldChart& chart)
         dc.DrawBitmap(wxBitmap(image, 24), 0, 0, false);
     }
 
+    CCrispDrawing crisp(dc);
     wxDCPenChanger red(dc, wxPen(wxColour(255, 0, 0), 1));
     wxDCBrushChanger yellow(dc, wxBrush(wxColour(255, 255, 0)));
     wxDCFontChanger font(dc, *wxNORMAL_FONT);
