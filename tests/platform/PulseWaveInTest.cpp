@@ -1,6 +1,8 @@
 // The PulseAudio wave-in device against a private daemon: what the capture
 // code sees through the real library, byte for byte.
 #include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -275,4 +277,30 @@ TEST(PulseWaveInNoServerTest, ReportsNoDriverWhenNoServerAnswers)
     fmt.nSamplesPerSec = 8000;
     EXPECT_EQ(dev.Open(&h, 0, &fmt), WAVERR_BADFORMAT);
     unsetenv("PULSE_SERVER");
+}
+
+TEST(PulseWaveInNoServerTest, AServerThatNeverAnswersIsGivenUpOn)
+{
+    // A socket that takes connections but never speaks: without a timeout the
+    // device scan at start-up would hang the program.
+    std::string path = "/tmp/halvex-mute-" + std::to_string(getpid());
+    unlink(path.c_str());
+    int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(fd, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    std::copy(path.begin(), path.end(), addr.sun_path);
+    ASSERT_EQ(bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)), 0);
+    ASSERT_EQ(listen(fd, 8), 0);
+    setenv("PULSE_SERVER", ("unix:" + path).c_str(), 1);
+
+    CPulseWaveIn dev;
+    EXPECT_EQ(dev.GetNumDevs(), 0u);
+    HWAVEIN h = nullptr;
+    WaveFormat fmt = CardFormat();
+    EXPECT_EQ(dev.Open(&h, WAVE_MAPPER, &fmt), MMSYSERR_NODRIVER);
+
+    unsetenv("PULSE_SERVER");
+    close(fd);
+    unlink(path.c_str());
 }
