@@ -34,8 +34,14 @@ void DrawTableRows(wxDC& dc, const std::vector<ViewText>& rows)
     dc.SetTextForeground(*wxBLACK);
     dc.SetTextBackground(kLightBlue);
     dc.SetBackgroundMode(wxBRUSHSTYLE_SOLID);
-    for (const ViewText& row : rows)
+    // Rows below the bitmap would be clipped whole; laying out their text
+    // is most of this mode's time.
+    const int height = dc.GetSize().GetHeight();
+    for (const ViewText& row : rows) {
+        if (height > 0 && row.y >= height)
+            break;
         dc.DrawText(ScreenText(row.strText), row.x, row.y);
+    }
 }
 
 // Lines and ellipses in whole pixels of their own colour, as the design
