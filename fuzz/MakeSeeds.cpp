@@ -1,0 +1,167 @@
+// Writes the generated part of the fuzz corpora: inputs made with the test
+// signal generator and the frame builder, so the fuzzers start from frames
+// the decoder finds instead of having to discover the flag by chance.
+//
+//   halvex_fuzz_seeds DIR     ->  DIR/<target>/<seed>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "decoder/Demodulator.h"
+#include "decoder/Modulator.h"
+#include "document/Settings.h"
+#include "messages/FrameBuilder.h"
+#include "messages/MessageStore.h"
+#include "platform/Registry.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+bool g_bOk = true;
+
+void Write(const fs::path& dir, const std::string& name, const std::vector<uint8_t>& bytes)
+{
+    std::error_code error;
+    fs::create_directories(dir, error);
+    std::ofstream out(dir / name, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (!out) {
+        std::fprintf(stderr, "halvex_fuzz_seeds: cannot write %s\n", (dir / name).c_str());
+        g_bOk = false;
+    }
+}
+
+std::vector<uint8_t> Prefixed(std::vector<uint8_t> head, const std::vector<uint8_t>& body)
+{
+    head.insert(head.end(), body.begin(), body.end());
+    return head;
+}
+
+struct NamedFrame
+{
+    std::string name;
+    std::vector<uint8_t> frame;
+};
+
+std::vector<NamedFrame> Frames()
+{
+    BulletinFields b;
+    return {
+        {"bulletin", BuildOrbitBulletin(b)},
+        {"datetime", BuildDateTimeStamp(2009, 60, 12, 34, 56, 789)},
+        {"status", BuildStatusSummary({{5, 1, 12}, {8, 0, 1}, {12, 3, 15}})},
+        {"status0", BuildStatusSummary({})},
+        {"short", BuildFrameFromHex("012345")},
+        {"long", BuildFrameFromHex(std::string(88, 'F'))},
+        {"stuffing", BuildFrameFromHex("7E7E7E7EFFFFF81F")},
+    };
+}
+
+// One frame in about 1.2 s of audio: enough for the one-second window.
+std::vector<uint8_t> Audio(const std::vector<uint8_t>& frame, const ModulatorOptions& options)
+{
+    CModulator m(options);
+    m.AppendSilence(500);
+    m.AppendFlags(2);
+    m.AppendFrame(frame);
+    m.AppendFlags(1);
+    m.AppendSilence(CDemodulator::kRingLength + 1000);
+    return m.TakeSamples();
+}
+
+std::vector<uint8_t> BitsAsBytes(const std::vector<uint8_t>& bits)
+{
+    std::vector<uint8_t> bytes((bits.size() + 7) / 8, 0);
+    for (size_t i = 0; i < bits.size(); ++i)
+        if (bits[i])
+            bytes[i / 8] = static_cast<uint8_t>(bytes[i / 8] | (0x80 >> (i % 8)));
+    return bytes;
+}
+
+void DecoderSeeds(const fs::path& root)
+{
+    const fs::path chain = root / "decoder_chain";
+    const fs::path equivalence = root / "decoder_equivalence";
+    for (const NamedFrame& f : Frames()) {
+        ModulatorOptions clean;
+        Write(chain, f.name + "-audio", Prefixed({0x00}, Audio(f.frame, clean)));
+        ModulatorOptions rough;
+        rough.bInverted = true;
+        rough.dNoise = 20.0;
+        rough.dClockPpm = 300.0;
+        rough.dDcOffset = -15.0;
+        Write(chain, f.name + "-rough", Prefixed({0x01}, Audio(f.frame, rough)));
+        // Bits mode: the stuffed frame; the target adds the flags.
+        const std::vector<uint8_t> bits = BitsAsBytes(StuffFrameBits(f.frame));
+        Write(chain, f.name + "-bits", Prefixed({0x04}, bits));
+        Write(chain, f.name + "-bits-inverted", Prefixed({0x14 | 0x08}, bits));
+        Write(equivalence, f.name + "-bits", Prefixed({0x01, 0xFF, 0xFF}, bits));
+    }
+    ModulatorOptions clean;
+    Write(equivalence, "bulletin-audio",
+          Prefixed({0x00, 0x00, 0x40}, Audio(BuildOrbitBulletin(BulletinFields{}), clean)));
+}
+
+void InterpretationSeeds(const fs::path& root)
+{
+    const fs::path dir = root / "interpret_message";
+    for (const NamedFrame& f : Frames()) {
+        FrameVerdict v;
+        v.bMatched = true;
+        const std::string line = CMessageStore::FormatMessageLine(
+            f.frame.data(), static_cast<int>(f.frame.size()), v, 1241186607);
+        Write(dir, f.name + "-line", Prefixed({0x00, 59}, std::vector<uint8_t>(line.begin(), line.end())));
+        Write(dir, f.name + "-frame", Prefixed({0x01, 0}, f.frame));
+        if (f.frame.size() > 4)
+            Write(dir, f.name + "-kind",
+                  Prefixed({0x02, 7}, std::vector<uint8_t>(f.frame.begin() + 4, f.frame.end())));
+    }
+}
+
+void SettingsSeeds(const fs::path& root)
+{
+    StoredSettings s;
+    s.nViewMode = 3;
+    s.nSoundcardOption = 1;
+    s.bExpandMsgs = 0;
+    s.nEqx[8] = 1235910896;
+    s.dEql[8] = 123.456;
+    s.dPer[8] = 6127.38;
+    s.dInc[8] = 98.7234;
+    s.dHomeLat = 52.508333;
+    s.dHomeLon = -8.608333;
+    s.strLogDirectory = "/var/log/halvex3 \"station\"/";
+    // Through a real key, so the seed is exactly what the program writes.
+    const fs::path dir = root / "settings_file";
+    std::error_code error;
+    fs::create_directories(dir, error);
+    const std::string path = (dir / "written.reg").string();
+    fs::remove(path, error);
+    reg::CRegKey key;
+    if (key.CreateKey(path, kSettingsKey, nullptr) == reg::ERROR_SUCCESS) {
+        WriteStoredValues(key, s);
+        key.SetValue("Unknown", reg::REG_BINARY, "\x01\x02", 2);
+        key.Close();
+    } else {
+        g_bOk = false;
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: halvex_fuzz_seeds DIR\n");
+        return 2;
+    }
+    const fs::path root = argv[1];
+    DecoderSeeds(root);
+    InterpretationSeeds(root);
+    SettingsSeeds(root);
+    return g_bOk ? 0 : 1;
+}
