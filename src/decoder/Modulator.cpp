@@ -7,17 +7,20 @@
 
 // One bit cell of 120 samples (longer or shorter by the clock error):
 //
-//   cell position  0 ..  5   6 .. 17   18 .. 23   24 .. 119
-//   a 1 bit          -L        +L         -L        zero line
-//   a 0 bit          +L        -L         +L        zero line
+//   cell position  0 .. 5   6 .. 17   18 .. 119
+//   a 1 bit        zero      +L        zero line
+//   a 0 bit        zero      -L        zero line
 //
-// The head of the cell is the demodulator's decision filter itself (weights
-// -1 x6, +1 x12, -1 x6), so a clean cell gives D = +-24 L when read on time.
-// Read s samples early or late it gives L (24 - 5 |s|): the flag is found at
-// nine consecutive starting samples (s = -4..4), the middle one is on time,
-// and a frame tolerates about four samples of drift from its opening flag.
-// The quiet tail keeps neighbouring cells from leaking into a decision.
-
+// The pulse fills the +1 part of the decision filter (weights -1 x6, +1 x12,
+// -1 x6), so a cell read on time gives D = +-12 L, and read s samples early
+// or late D = +-(12 - 2|s|) L: the flag is found at eleven consecutive
+// starting samples (s = -5 .. 5) and the row is taken at s = -1. The filter's
+// weights sum to zero, so a neighbouring part of the signal is always read
+// somewhere with the opposite sign; with this pulse that inverted reading
+// (s = -17 .. -7) is as wide and about half as strong, and it is exact at
+// D = 0 (s = +-6), which separates the two runs: a clean frame is taken from
+// the inverted run, and when noise spoils that reading the on-time run
+// follows and takes it. The quiet tail keeps neighbouring cells apart.
 namespace {
 
 constexpr double kCellSamples = 120.0;
@@ -105,13 +108,7 @@ void CModulator::AppendBit(int bit)
         level = -level;
     for (double i = static_cast<double>(m_bySamples.size()); i < end; i += 1.0) {
         const double j = i - start;
-        double v = 0.0;
-        if (j < 6.0)
-            v = -level;
-        else if (j < 18.0)
-            v = level;
-        else if (j < 24.0)
-            v = -level;
+        const double v = (j >= 6.0 && j < 18.0) ? level : 0.0;
         m_bySamples.push_back(Quantise(v));
     }
     m_dBitClock = end;

@@ -1,6 +1,7 @@
 #pragma once
 // Shared pieces of the decoder tests: a sink that records every frame with
 // the number of the call that produced it, and signal helpers.
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
