@@ -1,0 +1,153 @@
+#include "WindowTestSupport.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <fstream>
+#include <random>
+
+#include <wx/app.h>
+#include <wx/dirdlg.h>
+#include <wx/msgdlg.h>
+#include <wx/utils.h>
+
+#include "app/AboutDlg.h"
+#include "decoder/Modulator.h"
+#include "location/HomeLocationDlg.h"
+#include "messages/FrameBuilder.h"
+
+void PumpEvents(int ms)
+{
+    PumpUntil([] { return false; }, ms);
+}
+
+bool PumpUntil(const std::function<bool()>& pred, int timeoutMs)
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        if (pred())
+            return true;
+        if (std::chrono::steady_clock::now() >= end)
+            return pred();
+        wxTheApp->Yield(true);
+        wxTheApp->ProcessPendingEvents();
+        wxTheApp->ProcessIdle();
+        wxMilliSleep(5);
+    }
+}
+
+int CModalScript::Count(const std::string& strClass) const
+{
+    int n = 0;
+    for (const Seen& s : m_seen)
+        n += s.strClass == strClass ? 1 : 0;
+    return n;
+}
+
+int CModalScript::Enter(wxDialog* pDialog)
+{
+    Seen seen;
+    seen.strClass = std::string(wxString(pDialog->GetClassInfo()->GetClassName()).utf8_str());
+    seen.strTitle = std::string(pDialog->GetTitle().utf8_str());
+    if (dynamic_cast<CHomeLocationDlg*>(pDialog))
+        seen.strClass = "CHomeLocationDlg";
+    else if (dynamic_cast<CAboutDlg*>(pDialog))
+        seen.strClass = "CAboutDlg";
+    if (auto* pDir = dynamic_cast<wxDirDialogBase*>(pDialog))
+        seen.strTitle = std::string(pDir->GetMessage().utf8_str());  // the chooser's title
+    if (auto* pBox = dynamic_cast<wxMessageDialogBase*>(pDialog)) {
+        seen.strClass = "wxMessageDialog";
+        seen.strMessage = std::string(pBox->GetMessage().utf8_str());
+    }
+    m_seen.push_back(seen);
+    if (m_answer)
+        return m_answer(pDialog);
+    return seen.strClass == "wxMessageDialog" ? wxID_OK : wxID_CANCEL;
+}
+
+CTempDir::CTempDir()
+{
+    std::string templ = (std::filesystem::temp_directory_path() / "halvex-wintest-XXXXXX").string();
+    std::vector<char> buf(templ.begin(), templ.end());
+    buf.push_back('\0');
+    const char* made = ::mkdtemp(buf.data());
+    m_path = made ? std::filesystem::path(made) : std::filesystem::path(templ);
+}
+
+CTempDir::~CTempDir()
+{
+    std::error_code ec;
+    std::filesystem::remove_all(m_path, ec);
+}
+
+bool WriteU8Wav(const std::string& strPath, const std::vector<uint8_t>& samples)
+{
+    std::ofstream out(strPath, std::ios::binary);
+    if (!out)
+        return false;
+    auto le32 = [&](uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            out.put(static_cast<char>((v >> (8 * i)) & 0xFF));
+    };
+    auto le16 = [&](uint16_t v) {
+        out.put(static_cast<char>(v & 0xFF));
+        out.put(static_cast<char>(v >> 8));
+    };
+    const uint32_t n = static_cast<uint32_t>(samples.size());
+    out.write("RIFF", 4);
+    le32(36 + n);
+    out.write("WAVEfmt ", 8);
+    le32(16);
+    le16(1);      // PCM
+    le16(1);      // mono
+    le32(48000);  // samples per second
+    le32(48000);  // bytes per second
+    le16(1);      // block alignment
+    le16(8);      // bits per sample
+    out.write("data", 4);
+    le32(n);
+    out.write(reinterpret_cast<const char*>(samples.data()), static_cast<std::streamsize>(n));
+    return static_cast<bool>(out);
+}
+
+std::vector<uint8_t> MakeTestRecording(std::vector<std::vector<uint8_t>>& frames)
+{
+    BulletinFields fields;
+    fields.nCode = 8;
+    frames = {BuildOrbitBulletin(fields), BuildDateTimeStamp(2009, 60, 12, 34, 56, 789)};
+    ModulatorOptions options;
+    options.dNoise = 3.0;
+    CModulator modulator(options);
+    modulator.AppendSilence(24000);
+    for (const std::vector<uint8_t>& frame : frames) {
+        modulator.AppendFlags(4);
+        modulator.AppendFrame(frame);
+        modulator.AppendFlags(4);
+        modulator.AppendSilence(48000);
+    }
+    return modulator.TakeSamples();
+}
+
+std::string FrameHex(const std::vector<uint8_t>& frame)
+{
+    static const char kDigits[] = "0123456789ABCDEF";
+    std::string hex;
+    for (uint8_t b : frame) {
+        hex += kDigits[b >> 4];
+        hex += kDigits[b & 15];
+    }
+    return hex;
+}
+
+std::vector<std::string> ReadLines(const std::string& strPath)
+{
+    std::vector<std::string> lines;
+    std::ifstream in(strPath, std::ios::binary);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        lines.push_back(line);
+    }
+    return lines;
+}
