@@ -10,6 +10,8 @@
 // on the user-interface thread, so nothing here takes a lock.
 #include <algorithm>
 #include <cstring>
+#include <memory>
+#include <vector>
 
 #include "document/DocUi.h"
 #include "document/HalvexDoc.h"
@@ -24,6 +26,11 @@ constexpr unsigned kPollPeriodMs = 300;
 constexpr unsigned kRefreshTimerId = 2;
 constexpr unsigned kRefreshPeriodMs = 2000;
 
+constexpr uint8_t kZeroLine = 128;
+// WaveHdr::dwUser is the program's own: set on a header the device refused
+// to queue, so that the poll offers it again instead of waiting on it.
+constexpr uintptr_t kTakenNotRequeued = 1;
+
 const char* const kTitleRunning = "Halvex from Norq - processing live signals";
 const char* const kTitleStopped = "Halvex from Norq - processing stopped";
 
@@ -31,6 +38,13 @@ const char* const kStepOpen = "On opening the wave device..";
 const char* const kStepPrepare = "On preparing buffer ..";
 const char* const kStepAdd = "On adding buffer ..";
 const char* const kStepStart = "On starting recording..";
+
+// Headers of a device that failed to close; kept until the program ends.
+std::vector<std::unique_ptr<WaveHdr>>& AbandonedHeaders()
+{
+    static std::vector<std::unique_ptr<WaveHdr>> headers;
+    return headers;
+}
 
 WaveFormat CaptureFormat()
 {
@@ -85,8 +99,10 @@ void CHalvexDoc::OnProcessStart()
             if (nResult != MMSYSERR_NOERROR)
                 ReportWaveError(kStepPrepare, nResult);
             nAddResult = pWaveIn->AddBuffer(m_hWaveIn, pHdr, kWaveHdrSize);
-            if (nAddResult != MMSYSERR_NOERROR)
+            if (nAddResult != MMSYSERR_NOERROR) {
                 ReportWaveError(kStepAdd, nAddResult);
+                pHdr->dwUser = kTakenNotRequeued;
+            }
         }
 
         // 3. Only the last add decides, as the device needs at least the one.
@@ -125,25 +141,39 @@ void CHalvexDoc::OnProcessStart()
 
 void CHalvexDoc::PollCapture()
 {
-    if (!m_pWaveHdr[0] || m_nPollIndex < 0 || m_nPollIndex >= kCaptureBuffers)
+    if (m_nPollIndex < 0 || m_nPollIndex >= kCaptureBuffers || !m_pWaveHdr[m_nPollIndex])
         return;  // a tick that outlived Stop
     WaveHdr* pHdr = m_pWaveHdr[m_nPollIndex].get();
+
+    // A header the device would not take (at Start or at a re-queue) holds
+    // nothing new and would stop the rotation here for good: offer it to the
+    // device again and move on, decoding nothing. Given back at its turn, it
+    // joins the device's queue in the rotation's order.
+    if (pHdr->dwUser == kTakenNotRequeued) {
+        if (m_env.pWaveIn->AddBuffer(m_hWaveIn, pHdr, kWaveHdrSize) == MMSYSERR_NOERROR)
+            pHdr->dwUser = 0;
+        m_nPollIndex = (m_nPollIndex + 1) % kCaptureBuffers;
+        return;
+    }
 
     // 1. Not filled yet: look at the same header next time.
     if (!(pHdr->dwFlags.load(std::memory_order_acquire) & WHDR_DONE))
         return;
 
-    // 2. Copy what was recorded. A short buffer leaves the rest of the
-    //    processing buffer as the previous second had it; never more than
-    //    the buffer holds, whatever the device claims.
+    // 2. Copy what was recorded, never more than the buffer holds whatever
+    //    the device claims. A short second (a failing card) is made up with
+    //    the zero line: the previous second left in the processing buffer
+    //    would otherwise be decoded twice.
     const uint32_t nRecorded =
         std::min<uint32_t>(pHdr->dwBytesRecorded.load(std::memory_order_relaxed),
                            std::min<uint32_t>(pHdr->dwBufferLength, kBufferBytes));
     std::memcpy(m_byProcessing, pHdr->lpData, nRecorded);
+    std::memset(m_byProcessing + nRecorded, kZeroLine, kBufferBytes - nRecorded);
 
-    // 3. Back to the device at once; it stays prepared.
-    if (m_env.pWaveIn != nullptr)
-        m_env.pWaveIn->AddBuffer(m_hWaveIn, pHdr, kWaveHdrSize);
+    // 3. Back to the device at once; it stays prepared. A refusal is not
+    //    reported, only remembered (see above).
+    if (m_env.pWaveIn->AddBuffer(m_hWaveIn, pHdr, kWaveHdrSize) != MMSYSERR_NOERROR)
+        pHdr->dwUser = kTakenNotRequeued;
 
     // 4.
     m_nPollIndex = (m_nPollIndex + 1) % kCaptureBuffers;
@@ -185,7 +215,13 @@ void CHalvexDoc::ReleaseCaptureDevice()
             if (pHdr && (pHdr->dwFlags.load() & WHDR_PREPARED))
                 pWaveIn->UnprepareHeader(m_hWaveIn, pHdr.get(), kWaveHdrSize);
         }
-        pWaveIn->Close(m_hWaveIn);
+        if (pWaveIn->Close(m_hWaveIn) != MMSYSERR_NOERROR) {
+            // A device that would not close may still write through the
+            // headers: leave them to it rather than free them under it.
+            for (auto& pHdr : m_pWaveHdr)
+                if (pHdr)
+                    AbandonedHeaders().push_back(std::move(pHdr));
+        }
     }
     m_hWaveIn = nullptr;
     for (auto& pHdr : m_pWaveHdr)

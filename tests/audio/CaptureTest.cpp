@@ -256,6 +256,71 @@ TEST_F(CaptureTest, OneBrokenHeaderGivesTwoBoxesAndTheLoopStillRunsFourRounds)
     // Only the last add decides: capture runs on three buffers.
     EXPECT_EQ(m_wave.Count(Op::Start), 1);
     EXPECT_EQ(doc.m_bRunning, 1);
+
+    // The poll does not wait for ever on the header the card never had.
+    m_wave.FillBufferWith(0, 10);
+    m_wave.FillBufferWith(1, 11);
+    m_wave.FillBufferWith(3, 13);
+    std::vector<uint8_t> seen;
+    for (int tick = 0; tick < 4; ++tick) {
+        doc.PollCapture();
+        seen.push_back(doc.m_byProcessing[0]);
+    }
+    EXPECT_EQ(seen, (std::vector<uint8_t>{10, 11, 11, 13}));
+    EXPECT_EQ(doc.m_nPollIndex, 0);
+    EXPECT_EQ(m_ui.messages.size(), 2u) << "the poll reports nothing";
+}
+
+TEST_F(CaptureTest, RefusedRequeueNeverDecodesTheSameSecondTwice)
+{
+    CHalvexDoc& doc = MakeDoc();
+    doc.OnProcessStart();
+    m_wave.FillBufferWith(0, 200);
+    m_wave.QueueResult(Op::AddBuffer, MMSYSERR_NOMEM);  // the card refuses header 0 once
+    doc.PollCapture();
+    EXPECT_EQ(doc.m_decoder.m_nSampleRing[0], 200 - 128);
+    EXPECT_EQ(doc.m_nPollIndex, 1);
+    for (int i = 1; i < 4; ++i) {
+        m_wave.FillBufferWith(i, static_cast<uint8_t>(100 + i));
+        doc.PollCapture();
+    }
+    EXPECT_EQ(doc.m_decoder.m_nSampleRing[0], 103 - 128);
+    // Header 0 still reads done from before: offered again, not decoded again.
+    m_wave.m_calls.clear();
+    doc.PollCapture();
+    EXPECT_EQ(doc.m_decoder.m_nSampleRing[0], 103 - 128);
+    EXPECT_EQ(m_wave.HeaderIndices(Op::AddBuffer), (std::vector<int>{0}));
+    EXPECT_EQ(doc.m_nPollIndex, 1);
+    EXPECT_EQ(m_wave.QueuedCount(), 4) << "back with the card, behind the others";
+    // Once filled, it is taken again in its turn.
+    m_wave.FillBufferWith(1, 51);
+    m_wave.FillBufferWith(2, 52);
+    m_wave.FillBufferWith(3, 53);
+    m_wave.FillBufferWith(0, 50);
+    std::vector<uint8_t> seen;
+    for (int tick = 0; tick < 4; ++tick) {
+        doc.PollCapture();
+        seen.push_back(doc.m_byProcessing[0]);
+    }
+    EXPECT_EQ(seen, (std::vector<uint8_t>{51, 52, 53, 50}));
+    EXPECT_TRUE(m_ui.messages.empty()) << "re-queue failures are not reported";
+}
+
+TEST_F(CaptureTest, StopWithACardThatWillNotCloseStillStops)
+{
+    CHalvexDoc& doc = MakeDoc();
+    doc.OnProcessStart();
+    m_wave.QueueResult(Op::Reset, MMSYSERR_NODRIVER);
+    m_wave.QueueResult(Op::Close, MMSYSERR_NODRIVER);
+    doc.OnProcessStop();
+    EXPECT_EQ(doc.m_bRunning, 0);
+    EXPECT_FALSE(doc.m_pWaveHdr[0]);
+    EXPECT_EQ(doc.m_hWaveIn, nullptr);
+    EXPECT_TRUE(m_ui.activeTimers.empty());
+    EXPECT_TRUE(m_ui.messages.empty()) << "Stop reports nothing";
+    // The card still counts itself open: the next Start says so.
+    doc.OnProcessStart();
+    EXPECT_EQ(m_ui.messages, (std::vector<std::string>{"On opening the wave device..device already allocated"}));
 }
 
 TEST_F(CaptureTest, FailedLastAddReleasesTheDeviceSoTheNextStartWorks)
@@ -437,8 +502,11 @@ TEST_F(CaptureTest, ShortOrOverlongRecordedCountsStayInsideTheBuffers)
     m_wave.FillBuffer(0, part.data(), 1000);
     doc.PollCapture();
     EXPECT_EQ(doc.m_byProcessing[999], 150);
-    EXPECT_EQ(doc.m_byProcessing[1000], 99) << "the rest is what the buffer held before";
-    EXPECT_EQ(doc.m_decoder.m_nSampleRing[47999], 99 - 128) << "all 48,000 bytes are still decoded";
+    // The second before must not be decoded again: the rest is the zero line.
+    EXPECT_EQ(doc.m_byProcessing[1000], 128);
+    EXPECT_EQ(doc.m_byProcessing[47999], 128);
+    EXPECT_EQ(doc.m_decoder.m_nSampleRing[999], 150 - 128) << "all 48,000 bytes are still decoded";
+    EXPECT_EQ(doc.m_decoder.m_nSampleRing[47999], 0);
 
     // A device claiming more than the buffer holds must not make the copy overrun.
     m_wave.FillBufferWith(1, 160);
