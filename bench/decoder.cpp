@@ -1,0 +1,81 @@
+// Samples per second of the production demodulator and of the literal
+// transcription of its per-call steps, on the same signals.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <memory>
+#include <random>
+#include <vector>
+
+#include "decoder/Demodulator.h"
+#include "decoder/Modulator.h"
+#include "decoder/ReferenceDemodulator.h"
+
+namespace {
+
+class CCountingSink : public IFrameSink
+{
+public:
+    void OnFrame(const uint8_t*, int, const FrameVerdict& v) override { m_nFrames += v.bMatched ? 1 : 0; }
+    int64_t m_nFrames = 0;
+};
+
+// About ten seconds of frames with gaps and noise, as a receiver gives them.
+const std::vector<uint8_t>& FramesSignal()
+{
+    static const std::vector<uint8_t> samples = [] {
+        ModulatorOptions o;
+        o.dNoise = 12;
+        CModulator mod(o);
+        std::mt19937 rng(3);
+        while (mod.SampleCount() < 480000) {
+            std::vector<uint8_t> body(static_cast<size_t>(5 + rng() % 20));
+            for (auto& b : body)
+                b = static_cast<uint8_t>(rng());
+            mod.AppendFrame(AppendCrc(body));
+            mod.AppendSilence(static_cast<int>(rng() % 4000));
+        }
+        return mod.TakeSamples();
+    }();
+    return samples;
+}
+
+const std::vector<uint8_t>& NoiseSignal()
+{
+    static const std::vector<uint8_t> samples = [] {
+        std::vector<uint8_t> s(480000);
+        std::mt19937 rng(4);
+        std::normal_distribution<double> g(128.0, 20.0);
+        for (auto& x : s)
+            x = static_cast<uint8_t>(std::clamp(g(rng), 0.0, 255.0));
+        return s;
+    }();
+    return samples;
+}
+
+template <class Demod>
+void Run(benchmark::State& state, const std::vector<uint8_t>& samples)
+{
+    CCountingSink sink;
+    auto demod = std::make_unique<Demod>(&sink);
+    for (auto _ : state) {
+        for (uint8_t s : samples)
+            demod->ProcessSample(s);
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(samples.size()));
+    state.counters["frames"] = static_cast<double>(sink.m_nFrames);
+}
+
+void BM_Production_Frames(benchmark::State& s) { Run<CDemodulator>(s, FramesSignal()); }
+void BM_Reference_Frames(benchmark::State& s) { Run<CReferenceDemodulator>(s, FramesSignal()); }
+void BM_Production_Noise(benchmark::State& s) { Run<CDemodulator>(s, NoiseSignal()); }
+void BM_Reference_Noise(benchmark::State& s) { Run<CReferenceDemodulator>(s, NoiseSignal()); }
+
+}  // namespace
+
+BENCHMARK(BM_Production_Frames)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Reference_Frames)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Production_Noise)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Reference_Noise)->Unit(benchmark::kMillisecond);
+BENCHMARK_MAIN();

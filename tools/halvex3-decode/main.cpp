@@ -1,0 +1,220 @@
+// halvex3-decode: decodes the 400 bit/s satellite downlink from a sound file
+// or raw samples and prints every message and expansion line in log order.
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <string>
+
+#include "DecodeChain.h"
+#include "SampleReader.h"
+#include "platform/Cp1252.h"
+
+namespace {
+
+constexpr const char* kProgram = "halvex3-decode";
+
+const char kUsage[] =
+    "Usage: halvex3-decode [OPTIONS] [FILE]\n"
+    "Decodes the 400 bit/s downlink of the polar-orbiting weather satellites from\n"
+    "a sound file (any rate and channel count; the first channel is used) or from\n"
+    "raw samples on standard input (FILE - or no FILE), and prints every message\n"
+    "line and expansion line in log order.\n"
+    "\n"
+    "  -t, --type u8|s16le  raw sample format on standard input (default u8,\n"
+    "                       128 is the zero line)\n"
+    "  -r, --rate HZ        raw sample rate (default 48000; others are resampled)\n"
+    "  --start TIME         UTC time of the first sample, YYYY-MM-DDTHH:MM:SSZ\n"
+    "                       (default: now); a line is stamped with the second of\n"
+    "                       the input at which it is made\n"
+    "  --no-require-crc     also show frames whose check value does not match\n"
+    "  --no-expand          do not interpret frames (no expansion lines)\n"
+    "  --log-dir DIR        also append the lines to the daily log files in DIR\n"
+    "  --cp1252             print the log's code page 1252 bytes instead of UTF-8\n"
+    "  -h, --help           show this help\n"
+    "  --version            show the version\n"
+    "\n"
+    "Example: rtl_fm -f 466.0M -s 24000 | halvex3-decode -t s16le -r 24000 -\n"
+    "\n"
+    "Exit status: 0 done, 1 the input cannot be read (or breaks off), 2 usage error.\n";
+
+struct CommandLine
+{
+    InputSpec input;
+    DecodeOptions decode;
+    bool bCp1252 = false;
+    bool bStartGiven = false;
+};
+
+int UsageError(const std::string& reason)
+{
+    std::fprintf(stderr, "%s: %s (see --help)\n", kProgram, reason.c_str());
+    return 2;
+}
+
+// Days from 1970-01-01 to the given civil date (proleptic Gregorian).
+int64_t DaysFromCivil(int64_t y, int64_t m, int64_t d)
+{
+    y -= m <= 2 ? 1 : 0;
+    const int64_t era = (y >= 0 ? y : y - 399) / 400;
+    const int64_t yoe = y - era * 400;
+    const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + doe - 719468;
+}
+
+// YYYY-MM-DDTHH:MM:SSZ, every field checked.
+bool ParseStart(const std::string& text, int64_t& instant)
+{
+    if (text.size() != 20 || text[4] != '-' || text[7] != '-' || text[10] != 'T' || text[13] != ':' ||
+        text[16] != ':' || text[19] != 'Z')
+        return false;
+    auto number = [&](size_t at, size_t len, int64_t& v) {
+        v = 0;
+        for (size_t i = at; i < at + len; ++i) {
+            if (text[i] < '0' || text[i] > '9')
+                return false;
+            v = v * 10 + (text[i] - '0');
+        }
+        return true;
+    };
+    int64_t y, mo, d, h, mi, s;
+    if (!number(0, 4, y) || !number(5, 2, mo) || !number(8, 2, d) || !number(11, 2, h) ||
+        !number(14, 2, mi) || !number(17, 2, s))
+        return false;
+    static const int kDays[12] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (mo < 1 || mo > 12 || d < 1 || d > kDays[mo - 1] || h > 23 || mi > 59 || s > 59)
+        return false;
+    const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+    if (mo == 2 && d == 29 && !leap)
+        return false;
+    instant = DaysFromCivil(y, mo, d) * 86400 + h * 3600 + mi * 60 + s;
+    return true;
+}
+
+// 0: parsed; -1: done (help or version shown); otherwise the exit status.
+int ParseCommandLine(int argc, char** argv, CommandLine& cl)
+{
+    bool fileGiven = false;
+    bool optionsEnded = false;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        std::string value;
+        bool hasInlineValue = false;
+        if (!optionsEnded && arg.rfind("--", 0) == 0 && arg.size() > 2) {
+            const size_t eq = arg.find('=');
+            if (eq != std::string::npos) {
+                value = arg.substr(eq + 1);
+                arg = arg.substr(0, eq);
+                hasInlineValue = true;
+            }
+        }
+        auto needValue = [&](std::string& out) {
+            if (hasInlineValue) {
+                out = value;
+                return true;
+            }
+            if (i + 1 >= argc)
+                return false;
+            out = argv[++i];
+            return true;
+        };
+        const bool takesValue = arg == "-t" || arg == "--type" || arg == "-r" || arg == "--rate" ||
+                                arg == "--start" || arg == "--log-dir";
+        if (optionsEnded || arg == "-" || arg.empty() || arg[0] != '-') {
+            if (fileGiven)
+                return UsageError("more than one input file");
+            cl.input.strPath = arg;
+            fileGiven = true;
+        } else if (arg == "--") {
+            optionsEnded = true;
+        } else if (hasInlineValue && !takesValue) {
+            return UsageError("option " + arg + " takes no value");
+        } else if (arg == "-h" || arg == "--help") {
+            std::fputs(kUsage, stdout);
+            return -1;
+        } else if (arg == "--version") {
+            std::printf("%s %s\n", kProgram, HALVEX_VERSION);
+            return -1;
+        } else if (takesValue) {
+            std::string v;
+            if (!needValue(v))
+                return UsageError(arg + " needs a value");
+            if (arg == "-t" || arg == "--type") {
+                if (v == "u8")
+                    cl.input.type = RawType::U8;
+                else if (v == "s16le")
+                    cl.input.type = RawType::S16LE;
+                else
+                    return UsageError("unknown sample type '" + v + "' (u8 or s16le)");
+            } else if (arg == "-r" || arg == "--rate") {
+                char* end = nullptr;
+                errno = 0;
+                const long rate = std::strtol(v.c_str(), &end, 10);
+                if (v.empty() || *end != '\0' || errno != 0 || !IsUsableRate(static_cast<int>(rate)) ||
+                    rate > 1000000)
+                    return UsageError("bad sample rate '" + v + "' (1000 to 1000000 Hz)");
+                cl.input.nRate = static_cast<int>(rate);
+            } else if (arg == "--start") {
+                if (!ParseStart(v, cl.decode.nStart))
+                    return UsageError("bad start time '" + v + "' (YYYY-MM-DDTHH:MM:SSZ)");
+                cl.bStartGiven = true;
+            } else {
+                if (v.empty())
+                    return UsageError("--log-dir needs a directory");
+                cl.decode.strLogDirectory = v;
+            }
+        } else if (arg == "--no-require-crc") {
+            cl.decode.bRequireCrc = false;
+        } else if (arg == "--no-expand") {
+            cl.decode.bExpand = false;
+        } else if (arg == "--cp1252") {
+            cl.bCp1252 = true;
+        } else {
+            return UsageError("unknown option '" + arg + "'");
+        }
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    CommandLine cl;
+    cl.decode.nStart = static_cast<int64_t>(std::time(nullptr));
+    const int parsed = ParseCommandLine(argc, argv, cl);
+    if (parsed == -1)
+        return 0;
+    if (parsed != 0)
+        return parsed;
+
+    const bool cp1252 = cl.bCp1252;
+    CDecodeChain chain(cl.decode, [cp1252](const std::string& line) {
+        const std::string out = cp1252 ? line : Cp1252ToUtf8(line);
+        std::fwrite(out.data(), 1, out.size(), stdout);
+        std::fputc('\n', stdout);
+        std::fflush(stdout);
+    });
+
+    std::string error;
+    const ReadResult result =
+        ReadSamples(cl.input, [&chain](const uint8_t* s, size_t n) { chain.ProcessBlock(s, n); }, error);
+    const std::string name = cl.input.strPath == "-" ? "standard input" : cl.input.strPath;
+    if (result == ReadResult::CannotOpen) {
+        std::fprintf(stderr, "%s: cannot read %s: %s\n", kProgram, name.c_str(), error.c_str());
+        return 1;
+    }
+    chain.Finish();
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        std::fprintf(stderr, "%s: cannot write the output\n", kProgram);
+        return 1;
+    }
+    if (result == ReadResult::Damaged) {
+        std::fprintf(stderr, "%s: %s: input broke off after %llu samples: %s\n", kProgram, name.c_str(),
+                     static_cast<unsigned long long>(chain.SampleCount() - CDecodeChain::kRate),
+                     error.c_str());
+        return 1;
+    }
+    return 0;
+}
