@@ -1,5 +1,7 @@
 #include "app/HalvexApp.h"
 
+#include <wx/dialog.h>
+
 #include "app/AboutDlg.h"
 #include "app/AppPaths.h"
 #include "app/AppServices.h"
@@ -99,10 +101,30 @@ void CHalvexApp::OnAppAbout(wxCommandEvent&)
     dlg.ShowModal();
 }
 
+bool CHalvexApp::EndOpenDialogs()
+{
+    // A window closed from under a modal dialog would return into a deleted
+    // document when the dialog's loop ends; so the dialogs go first.
+    bool bFound = false;
+    for (wxWindow* pWindow : wxTopLevelWindows) {
+        auto* pDialog = dynamic_cast<wxDialog*>(pWindow);
+        if (!pDialog || !pDialog->IsShown())
+            continue;
+        bFound = true;
+        if (pDialog->IsModal())
+            pDialog->EndModal(wxID_CANCEL);
+        else
+            pDialog->Hide();  // native message boxes end their own loop when hidden
+    }
+    return bFound;
+}
+
 void CHalvexApp::OnSignalPoll(wxTimerEvent&)
 {
     if (!StopSignalRaised())
         return;
+    if (EndOpenDialogs())
+        return;  // once their loops have returned, at the next tick
     m_signalTimer.Stop();
     if (m_pFrame)
         m_pFrame->Close(true);

@@ -46,6 +46,8 @@ public:
     CMainFrame* MainFrame() const { return m_pFrame; }
 
     void OnAppAbout(wxCommandEvent& event);
+    // Ends every dialog that is open (Cancel); false when there was none.
+    bool EndOpenDialogs();
 
 private:
     void OnSignalPoll(wxTimerEvent& event);
