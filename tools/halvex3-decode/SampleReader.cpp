@@ -93,6 +93,28 @@ private:
     std::vector<uint8_t> m_bytes;
 };
 
+// libsndfile opens a cut-off file without an error and shrinks the frame
+// count to what is there; only its log tells that the header's audio chunk
+// was longer ("data : 100000 (should be 49956)").
+std::string CutOffNote(SNDFILE* file)
+{
+    std::vector<char> log(16384, '\0');
+    sf_command(file, SFC_GET_LOG_INFO, log.data(), static_cast<int>(log.size() - 1));
+    std::string text(log.data());
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t end = text.find('\n', at);
+        if (end == std::string::npos)
+            end = text.size();
+        const std::string line = text.substr(at, end - at);
+        if ((line.rfind("data", 0) == 0 || line.rfind("SSND", 0) == 0) &&
+            line.find("(should be") != std::string::npos)
+            return line;
+        at = end + 1;
+    }
+    return {};
+}
+
 bool IsPlainU8Wave(const SF_INFO& info)
 {
     const int major = info.format & SF_FORMAT_TYPEMASK;
@@ -159,6 +181,7 @@ ReadResult ReadFile(const InputSpec& spec, const SampleBlockFn& consume, std::st
     }
 
     ReadResult result = ReadResult::Ok;
+    const std::string cutOff = CutOffNote(file);
     if (sf_error(file) != SF_ERR_NO_ERROR) {
         strError = sf_strerror(file);
         result = ReadResult::Damaged;
@@ -166,6 +189,9 @@ ReadResult ReadFile(const InputSpec& spec, const SampleBlockFn& consume, std::st
         // A header that promises more than the file holds: a cut-off file.
         strError = "the file ends early: " + std::to_string(total) + " of " +
                    std::to_string(info.frames) + " sample frames read";
+        result = ReadResult::Damaged;
+    } else if (!cutOff.empty()) {
+        strError = "the file ends early (" + cutOff + ")";
         result = ReadResult::Damaged;
     }
     sf_close(file);
