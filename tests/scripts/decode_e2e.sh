@@ -4,6 +4,7 @@
 # lines, byte for byte (code page 1252 with --cp1252, UTF-8 without).
 # Usage: decode_e2e.sh BIN_DIR SOURCE_DIR
 set -u
+export LC_ALL=C
 BIN=$1
 SYNTH=$BIN/halvex3-synth
 DECODE=$BIN/halvex3-decode
@@ -61,9 +62,9 @@ same "--no-expand" "$T/ne.txt" "$T/ne.out"
 # more than one sampling phase: repeats of a line are allowed, nothing else.
 uniq "$T/bad.out" > "$T/bad.uniq"
 same "--no-require-crc" "$T/bad.txt" "$T/bad.uniq"
-grep -q ' calc CRC 15E7\]' "$T/bad.out" || { echo "FAIL no calc CRC line"; failed=1; }
+grep -aq ' calc CRC 15E7\]' "$T/bad.out" || { echo "FAIL no calc CRC line"; failed=1; }
 "$DECODE" --start $START --cp1252 "$T/bad.wav" > "$T/badreq.out"
-grep -v ' calc CRC ' "$T/bad.txt" > "$T/badreq.txt"
+grep -av ' calc CRC ' "$T/bad.txt" > "$T/badreq.txt"
 same "Require CRC drops the broken frame" "$T/badreq.txt" "$T/badreq.out"
 
 # The day's log file holds the same bytes; a missing log directory is made.
