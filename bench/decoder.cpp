@@ -20,23 +20,38 @@ public:
     int64_t m_nFrames = 0;
 };
 
-// About ten seconds of frames with gaps and noise, as a receiver gives them.
+// Ten seconds of frames with noise. Sparse: one frame every two seconds, as
+// the satellites send them and halvex3-synth spaces them. Dense: frames
+// with short gaps, where the skip after each frame spares the transcription
+// most of its work.
+std::vector<uint8_t> MakeFrames(int nSpacing)
+{
+    ModulatorOptions o;
+    o.dNoise = 12;
+    CModulator mod(o);
+    std::mt19937 rng(3);
+    while (mod.SampleCount() < 480000) {
+        const uint64_t start = mod.SampleCount();
+        std::vector<uint8_t> body(static_cast<size_t>(5 + rng() % 20));
+        for (auto& b : body)
+            b = static_cast<uint8_t>(rng());
+        mod.AppendFrame(AppendCrc(body));
+        const int gap = nSpacing > 0 ? static_cast<int>(start + static_cast<uint64_t>(nSpacing) - mod.SampleCount())
+                                     : static_cast<int>(rng() % 4000);
+        mod.AppendSilence(gap);
+    }
+    return mod.TakeSamples();
+}
+
 const std::vector<uint8_t>& FramesSignal()
 {
-    static const std::vector<uint8_t> samples = [] {
-        ModulatorOptions o;
-        o.dNoise = 12;
-        CModulator mod(o);
-        std::mt19937 rng(3);
-        while (mod.SampleCount() < 480000) {
-            std::vector<uint8_t> body(static_cast<size_t>(5 + rng() % 20));
-            for (auto& b : body)
-                b = static_cast<uint8_t>(rng());
-            mod.AppendFrame(AppendCrc(body));
-            mod.AppendSilence(static_cast<int>(rng() % 4000));
-        }
-        return mod.TakeSamples();
-    }();
+    static const std::vector<uint8_t> samples = MakeFrames(96000);
+    return samples;
+}
+
+const std::vector<uint8_t>& DenseFramesSignal()
+{
+    static const std::vector<uint8_t> samples = MakeFrames(0);
     return samples;
 }
 
@@ -67,15 +82,35 @@ void Run(benchmark::State& state, const std::vector<uint8_t>& samples)
     state.counters["frames"] = static_cast<double>(sink.m_nFrames);
 }
 
+void RunBlocks(benchmark::State& state, const std::vector<uint8_t>& samples)
+{
+    CCountingSink sink;
+    auto demod = std::make_unique<CDemodulator>(&sink);
+    for (auto _ : state) {
+        demod->ProcessSamples(samples.data(), samples.size());
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(samples.size()));
+    state.counters["frames"] = static_cast<double>(sink.m_nFrames);
+}
+
 void BM_Production_Frames(benchmark::State& s) { Run<CDemodulator>(s, FramesSignal()); }
+void BM_ProductionBlocks_Frames(benchmark::State& s) { RunBlocks(s, FramesSignal()); }
+void BM_ProductionBlocks_Noise(benchmark::State& s) { RunBlocks(s, NoiseSignal()); }
 void BM_Reference_Frames(benchmark::State& s) { Run<CReferenceDemodulator>(s, FramesSignal()); }
+void BM_ProductionBlocks_DenseFrames(benchmark::State& s) { RunBlocks(s, DenseFramesSignal()); }
+void BM_Reference_DenseFrames(benchmark::State& s) { Run<CReferenceDemodulator>(s, DenseFramesSignal()); }
 void BM_Production_Noise(benchmark::State& s) { Run<CDemodulator>(s, NoiseSignal()); }
 void BM_Reference_Noise(benchmark::State& s) { Run<CReferenceDemodulator>(s, NoiseSignal()); }
 
 }  // namespace
 
 BENCHMARK(BM_Production_Frames)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ProductionBlocks_Frames)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Reference_Frames)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ProductionBlocks_DenseFrames)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Reference_DenseFrames)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Production_Noise)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ProductionBlocks_Noise)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Reference_Noise)->Unit(benchmark::kMillisecond);
 BENCHMARK_MAIN();

@@ -1,5 +1,6 @@
 #include "decoder/Demodulator.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 
@@ -55,12 +56,15 @@ struct CellTable
                 cells[v][k] = static_cast<uint8_t>((v >> (7 - k)) & 1);
     }
 };
-const CellTable kCells;
+const CellTable kCells_;
 
 }  // namespace
 
 struct CDemodulator::FastState
 {
+    // Slot s is kept at [s % 120][s / 120]: the slots of one row (a step of
+    // 120) lie side by side, so a row is copied rather than gathered.
+    static constexpr int kCells = kN / kCell;  // 400
     uint8_t m_byDecision[kN] = {};  // bit decided at each starting slot
     uint8_t m_byPacked[kN] = {};    // G(s): bits of s-840, .., s-120, s
     // Sums over the slots before the write index w: w-5 .. w-1, w-17 .. w-6
@@ -68,6 +72,11 @@ struct CDemodulator::FastState
     int m_nHead = 0;
     int m_nMiddle = 0;
     int m_nTail = 0;
+    // m_nSampleIndex as phase (index % 120) and cell (index / 120).
+    int m_nPhase = 0;
+    int m_nCell = 0;
+
+    static int At(int slot) { return (slot % kCell) * kCells + slot / kCell; }
 };
 
 CDemodulator::CDemodulator(IFrameSink* sink) : m_pSink(sink), m_pFast(new FastState) {}
@@ -93,13 +102,13 @@ void CDemodulator::RebuildDecisions()
             const int x = m_nSampleRing[Wrap(s + q)];
             d += (q < 6 || q >= 18) ? -x : x;
         }
-        f.m_byDecision[s] = d > 0 ? 1 : 0;
+        f.m_byDecision[FastState::At(s)] = d > 0 ? 1 : 0;
     }
     for (int s = 0; s < kN; ++s) {
         int g = 0;
         for (int k = 7; k >= 0; --k)
-            g = (g << 1) | f.m_byDecision[Wrap(s - k * kCell)];
-        f.m_byPacked[s] = static_cast<uint8_t>(g);
+            g = (g << 1) | f.m_byDecision[FastState::At(Wrap(s - k * kCell))];
+        f.m_byPacked[FastState::At(s)] = static_cast<uint8_t>(g);
     }
     const int w = m_nSampleIndex;
     f.m_nHead = f.m_nMiddle = f.m_nTail = 0;
@@ -109,58 +118,110 @@ void CDemodulator::RebuildDecisions()
         f.m_nMiddle += m_nSampleRing[Wrap(w - q)];
     for (int q = 18; q <= 23; ++q)
         f.m_nTail += m_nSampleRing[Wrap(w - q)];
+    f.m_nPhase = w % kCell;
+    f.m_nCell = w / kCell;
 }
 
 void CDemodulator::ProcessSample(int sample)
 {
+    Run(1, [sample](size_t) { return sample; });
+}
+
+void CDemodulator::ProcessSamples(const uint8_t* samples, size_t n)
+{
+    Run(n, [samples](size_t i) { return static_cast<int>(samples[i]); });
+}
+
+// The per-call steps for n samples in a row, with the running state held in
+// locals and written back before anything outside can look at it.
+template <class SampleAt>
+void CDemodulator::Run(size_t n, SampleAt sampleAt)
+{
+    constexpr int kCells = FastState::kCells;
     FastState& f = *m_pFast;
-    const int w = m_nSampleIndex;
-    const int v = sample - 128;
-    m_nSampleRing[w] = v;
+    int w = m_nSampleIndex;
+    int head = f.m_nHead;
+    int middle = f.m_nMiddle;
+    int tail = f.m_nTail;
+    int indexPhase = f.m_nPhase;
+    int indexCell = f.m_nCell;
+    int skip = m_nSkipCount;
+    auto writeBack = [&]() {
+        m_nSampleIndex = w;
+        f.m_nHead = head;
+        f.m_nMiddle = middle;
+        f.m_nTail = tail;
+        f.m_nPhase = indexPhase;
+        f.m_nCell = indexCell;
+        m_nSkipCount = skip;
+    };
 
-    // Slot w completes the 24-sample window that starts at slot w - 23.
-    const int s = Wrap(w - 23);
-    const int d = f.m_nMiddle - f.m_nTail - f.m_nHead - v;
-    const uint8_t bit = d > 0 ? 1 : 0;
-    f.m_byDecision[s] = bit;
-    f.m_byPacked[s] = static_cast<uint8_t>((f.m_byPacked[Wrap(s - kCell)] << 1) | bit);
-    const int x5 = m_nSampleRing[Wrap(w - 5)];
-    const int x17 = m_nSampleRing[Wrap(w - 17)];
-    f.m_nHead += v - x5;
-    f.m_nMiddle += x5 - x17;
-    f.m_nTail += x17 - m_nSampleRing[s];
+    for (size_t i = 0; i < n; ++i) {
+        const int v = sampleAt(i) - 128;
+        m_nSampleRing[w] = v;
 
-    const int index = w + 1 == kN ? 0 : w + 1;
-    m_nSampleIndex = index;
-
-    if (m_nSkipCount > 0) {
-        --m_nSkipCount;
-        return;
-    }
-
-    const uint8_t reg = f.m_byPacked[Wrap(index + kFlagSpan)];
-    uint8_t* row = m_byBitRows + m_nRowCount * kRow;
-    std::memcpy(row, kCells.cells[reg].data(), 8);
-
-    if (reg == 0x7E || reg == 0x81) {
-        int pos = Wrap(index + 8 * kCell);
-        for (int k = 8; k < kRow; ++k) {
-            row[k] = f.m_byDecision[pos];
-            pos += kCell;
-            if (pos >= kN)
-                pos -= kN;
+        // Slot w completes the 24-sample window that starts at slot w - 23.
+        int phase = indexPhase - 23;
+        int cell = indexCell;
+        if (phase < 0) {
+            phase += kCell;
+            cell = cell == 0 ? kCells - 1 : cell - 1;
         }
-        if (reg == 0x81)
-            for (int k = 0; k < kRow; ++k)
-                row[k] = static_cast<uint8_t>(1 - row[k]);
-        if (m_nRowCount < 9)
-            ++m_nRowCount;
-        return;
-    }
+        const int d = middle - tail - head - v;
+        const uint8_t bit = d > 0 ? 1 : 0;
+        uint8_t* packed = f.m_byPacked + phase * kCells;
+        f.m_byDecision[phase * kCells + cell] = bit;
+        packed[cell] = static_cast<uint8_t>((packed[cell == 0 ? kCells - 1 : cell - 1] << 1) | bit);
+        const int x5 = m_nSampleRing[Wrap(w - 5)];
+        const int x17 = m_nSampleRing[Wrap(w - 17)];
+        head += v - x5;
+        middle += x5 - x17;
+        tail += x17 - m_nSampleRing[Wrap(w - 23)];
 
-    if (m_nRowCount >= 4)
-        ExtractFrame(m_nRowCount / 2);
-    m_nRowCount = 0;
+        w = w + 1 == kN ? 0 : w + 1;
+        if (++indexPhase == kCell) {
+            indexPhase = 0;
+            if (++indexCell == kCells)
+                indexCell = 0;
+        }
+
+        if (skip > 0) {
+            --skip;
+            continue;
+        }
+
+        // The bits at offsets 0, 120, .., 840 share the oldest slot's phase.
+        const uint8_t* rowDecisions = f.m_byDecision + indexPhase * kCells;
+        const int flagEnd = indexCell + 7;
+        const uint8_t reg = f.m_byPacked[indexPhase * kCells + (flagEnd >= kCells ? flagEnd - kCells : flagEnd)];
+        uint8_t* row = m_byBitRows + m_nRowCount * kRow;
+        std::memcpy(row, kCells_.cells[reg].data(), 8);
+
+        if (reg == 0x7E || reg == 0x81) {
+            // Cells 8 .. 383 are the decisions of the next 376 slots of this
+            // phase, in at most two pieces around the ring's end.
+            int first = indexCell + 8;
+            if (first >= kCells)
+                first -= kCells;
+            const int before = std::min(kRow - 8, kCells - first);
+            std::memcpy(row + 8, rowDecisions + first, before);
+            std::memcpy(row + 8 + before, rowDecisions, kRow - 8 - before);
+            if (reg == 0x81)
+                for (int k = 0; k < kRow; ++k)
+                    row[k] ^= 1;
+            if (m_nRowCount < 9)
+                ++m_nRowCount;
+            continue;
+        }
+
+        if (m_nRowCount >= 4) {
+            writeBack();
+            ExtractFrame(m_nRowCount / 2);
+            skip = m_nSkipCount;
+        }
+        m_nRowCount = 0;
+    }
+    writeBack();
 }
 
 //   cell 0..7   8 ............................ w-8  w-7 .. w-1

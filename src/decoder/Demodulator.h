@@ -9,6 +9,7 @@
 // the flag 0x7E (or 0x81 for a reversed signal). A run of four or more
 // consecutive matching starting samples gives a frame, taken from the row
 // decided at the run's middle, de-stuffed and cut into bytes (5 to 46).
+#include <cstddef>
 #include <cstdint>
 
 #include "decoder/FrameCheck.h"
@@ -39,6 +40,8 @@ public:
 
     // sample: unsigned 8-bit value 0..255 (128 is the zero line).
     void ProcessSample(int sample);
+    // The same as ProcessSample for each of n samples in turn, faster.
+    void ProcessSamples(const uint8_t* samples, size_t n);
     // Start of a capture run: the write index and the row count go back to 0;
     // the ring, the bit rows and the skip count stay as they are.
     void ResetForStart();
@@ -52,6 +55,8 @@ public:
     CFrameCheck m_frameCheck;
 
 private:
+    template <class SampleAt>
+    void Run(size_t n, SampleAt sampleAt);
     // Decides every slot's bit and packed flag byte again from the ring.
     void RebuildDecisions();
     // Steps after a flag run of four or more: de-stuff the chosen row, check

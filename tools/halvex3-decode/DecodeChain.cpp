@@ -29,8 +29,7 @@ void CDecodeChain::ProcessBlock(const uint8_t* samples, size_t n)
         const uint64_t inSecond = m_nSamples % kRate;
         const size_t take = static_cast<size_t>(std::min<uint64_t>(n, kRate - inSecond));
         m_clock.Set(m_nStart + static_cast<int64_t>(m_nSamples / kRate));
-        for (size_t i = 0; i < take; ++i)
-            m_demod.ProcessSample(samples[i]);
+        m_demod.ProcessSamples(samples, take);
         m_nSamples += take;
         samples += take;
         n -= take;

@@ -4,10 +4,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <memory>
 #include <string>
 
 #include "DecodeChain.h"
 #include "SampleReader.h"
+#include "document/HalvexDoc.h"
+#include "document/Settings.h"
 #include "platform/Cp1252.h"
 
 namespace {
@@ -30,6 +33,9 @@ const char kUsage[] =
     "  --no-require-crc     also show frames whose check value does not match\n"
     "  --no-expand          do not interpret frames (no expansion lines)\n"
     "  --log-dir DIR        also append the lines to the daily log files in DIR\n"
+    "  --settings FILE      start from the satellite table stored in the desktop\n"
+    "                       program's settings FILE and store the table back there\n"
+    "                       at the end (the other settings are kept)\n"
     "  --cp1252             print the log's code page 1252 bytes instead of UTF-8\n"
     "  -h, --help           show this help\n"
     "  --version            show the version\n"
@@ -44,6 +50,7 @@ struct CommandLine
     DecodeOptions decode;
     bool bCp1252 = false;
     bool bStartGiven = false;
+    std::string strSettings;  // empty: no settings file
 };
 
 int UsageError(const std::string& reason)
@@ -120,7 +127,7 @@ int ParseCommandLine(int argc, char** argv, CommandLine& cl)
             return true;
         };
         const bool takesValue = arg == "-t" || arg == "--type" || arg == "-r" || arg == "--rate" ||
-                                arg == "--start" || arg == "--log-dir";
+                                arg == "--start" || arg == "--log-dir" || arg == "--settings";
         if (optionsEnded || arg == "-" || arg.empty() || arg[0] != '-') {
             if (fileGiven)
                 return UsageError("more than one input file");
@@ -159,6 +166,10 @@ int ParseCommandLine(int argc, char** argv, CommandLine& cl)
                 if (!ParseStart(v, cl.decode.nStart))
                     return UsageError("bad start time '" + v + "' (YYYY-MM-DDTHH:MM:SSZ)");
                 cl.bStartGiven = true;
+            } else if (arg == "--settings") {
+                if (v.empty())
+                    return UsageError("--settings needs a file name");
+                cl.strSettings = v;
             } else {
                 if (v.empty())
                     return UsageError("--log-dir needs a directory");
@@ -189,6 +200,19 @@ int main(int argc, char** argv)
     if (parsed != 0)
         return parsed;
 
+    // With a settings file the run starts from the satellite table the desktop
+    // program keeps, and stores the table back as the document does at exit,
+    // so a station decoding headless keeps the table the desktop shows. A
+    // headless document reads and writes the settings exactly as the desktop
+    // program does; it is saved only after a decoding run.
+    std::unique_ptr<CHalvexDoc> pSettingsDoc;
+    if (!cl.strSettings.empty()) {
+        DocEnvironment env;  // no window, no sound cards
+        env.strSettingsPath = cl.strSettings;
+        env.bSaveSettings = false;
+        pSettingsDoc = std::make_unique<CHalvexDoc>(env);
+    }
+
     const bool cp1252 = cl.bCp1252;
     CDecodeChain chain(cl.decode, [cp1252](const std::string& line) {
         const std::string out = cp1252 ? line : Cp1252ToUtf8(line);
@@ -196,6 +220,8 @@ int main(int argc, char** argv)
         std::fputc('\n', stdout);
         std::fflush(stdout);
     });
+    if (pSettingsDoc)
+        chain.Table() = pSettingsDoc->m_table;
 
     std::string error;
     const ReadResult result =
@@ -206,6 +232,10 @@ int main(int argc, char** argv)
         return 1;
     }
     chain.Finish();
+    if (pSettingsDoc) {
+        pSettingsDoc->m_table = chain.Table();
+        pSettingsDoc->SaveSettings(kSettingsKey);
+    }
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
         std::fprintf(stderr, "%s: cannot write the output\n", kProgram);
         return 1;
