@@ -1,5 +1,10 @@
 #include "messages/MessageStore.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
@@ -66,6 +71,38 @@ std::string CMessageStore::LogFilePath(int64_t now) const
     return m_strLogDirectory + FormatUtc(now, "halvex3log%Y%m%d.txt");
 }
 
+namespace {
+
+// Appends the whole text or nothing: a line the disk takes only in part is cut
+// off again, so the next line does not join a fragment of it.
+bool AppendWholeText(const std::string& path, const std::string& text)
+{
+    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        return false;
+    }
+    struct stat before = {};
+    bool ok = ::fstat(fd, &before) == 0;
+    size_t done = 0;
+    while (ok && done < text.size()) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            ok = false;
+            break;
+        }
+        done += static_cast<size_t>(n);
+    }
+    if (!ok && done > 0) {
+        (void)!::ftruncate(fd, before.st_size);
+    }
+    return (::close(fd) == 0) && ok;
+}
+
+}  // namespace
+
 // Opened, appended to and closed for every line, so the file is never held
 // between lines and a day's file changes exactly at 00:00 UTC.
 bool CMessageStore::AppendLogLine(int slot)
@@ -74,21 +111,17 @@ bool CMessageStore::AppendLogLine(int slot)
     bool written = false;
     if (m_bWriteLogFiles) {
         const std::string path = LogFilePath(m_clock.Now());
-        std::FILE* file = std::fopen(path.c_str(), "ab");
-        if (file == nullptr) {
+        const std::string text = line + "\n";
+        written = AppendWholeText(path, text);
+        if (!written) {
             // A log directory that does not exist yet (first run, removed
             // meanwhile) is made, rather than losing every line of the day.
             const std::filesystem::path dir = std::filesystem::path(path).parent_path();
             std::error_code error;
-            if (!dir.empty() && !std::filesystem::exists(dir, error)) {
-                std::filesystem::create_directories(dir, error);
-                file = std::fopen(path.c_str(), "ab");
+            if (!dir.empty() && !std::filesystem::exists(dir, error) &&
+                std::filesystem::create_directories(dir, error)) {
+                written = AppendWholeText(path, text);
             }
-        }
-        if (file != nullptr) {
-            const bool ok = std::fwrite(line.data(), 1, line.size(), file) == line.size() &&
-                            std::fputc('\n', file) != EOF;
-            written = (std::fclose(file) == 0) && ok;
         }
     }
     if (m_onLogLine) {
