@@ -1,0 +1,169 @@
+// halvex3-decode --settings: a headless station keeps the satellite table the
+// desktop program shows, in the same settings file.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "decoder/Modulator.h"
+#include "document/HalvexDoc.h"
+#include "document/Settings.h"
+#include "messages/FrameBuilder.h"
+#include "platform/Clock.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kDecodeTool = std::string(HALVEX_BIN_DIR) + "/halvex3-decode";
+
+std::string ReadText(const fs::path& p)
+{
+    std::ifstream in(p, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+class DecodeSettings : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        char tmpl[] = "/tmp/halvex-decset-XXXXXX";
+        ASSERT_NE(::mkdtemp(tmpl), nullptr);
+        m_dir = tmpl;
+        m_settings = m_dir / "settings.reg";
+        m_raw = m_dir / "input.u8";
+    }
+    void TearDown() override
+    {
+        std::error_code ec;
+        fs::remove_all(m_dir, ec);
+    }
+
+    int Run(const std::string& args, const std::string& input)
+    {
+        std::string cmd = "'" + kDecodeTool + "' " + args + " < '" + input + "' > '" +
+                          (m_dir / "out").string() + "' 2> '" + (m_dir / "err").string() + "'";
+        int status = std::system(cmd.c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    // Two bulletins (codes 8 and 12) as raw 48 kHz unsigned 8-bit samples.
+    std::vector<uint8_t> WriteRecording()
+    {
+        CModulator mod;
+        mod.AppendSilence(20000);
+        BulletinFields a;
+        a.nCode = 8;
+        mod.AppendFrame(BuildOrbitBulletin(a));
+        mod.AppendSilence(60000);
+        BulletinFields b;
+        b.nCode = 12;
+        b.dEql = 200.5;
+        b.dInc = 99.0;
+        mod.AppendFrame(BuildOrbitBulletin(b));
+        mod.AppendSilence(24000);
+        std::vector<uint8_t> samples = mod.TakeSamples();
+        std::ofstream out(m_raw, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(samples.data()),
+                  static_cast<std::streamsize>(samples.size()));
+        return samples;
+    }
+
+    fs::path m_dir;
+    fs::path m_settings;
+    fs::path m_raw;
+};
+
+}  // namespace
+
+TEST_F(DecodeSettings, DecodedBulletinsAreStoredAndOtherSettingsKept)
+{
+    // What the desktop program had stored: options, home and one satellite.
+    {
+        DocEnvironment env;
+        env.strSettingsPath = m_settings.string();
+        env.strDefaultLogDir = (m_dir / "logs").string();
+        CHalvexDoc desktop(env);
+        desktop.m_nViewMode = 3;
+        desktop.m_nSoundcardOption = 1;
+        desktop.m_messages.m_bExpandMsgs = 0;
+        desktop.m_dHomeLat = 52.5;
+        desktop.m_dHomeLon = -8.25;
+        desktop.m_table.m_nEqx[5] = 1241000000;
+        desktop.m_table.m_dEql[5] = 10.25;
+        desktop.m_table.m_dPer[5] = 6080.0;
+        desktop.m_table.m_dInc[5] = 98.5;
+    }
+    std::vector<uint8_t> samples = WriteRecording();
+
+    ASSERT_EQ(Run("--start 2009-05-01T14:03:00Z --settings '" + m_settings.string() + "' -",
+                  m_raw.string()),
+              0)
+        << ReadText(m_dir / "err");
+
+    // The same samples through the document give the table to expect.
+    CManualClock clock(1241186580);
+    DocEnvironment env;
+    env.pClock = &clock;
+    env.bLoadSettings = false;
+    env.bSaveSettings = false;
+    CHalvexDoc reference(env);
+    reference.m_messages.m_bWriteLogFiles = false;
+    for (uint8_t s : samples)
+        reference.ProcessSample(s);
+    for (int i = 0; i < 48000; ++i)
+        reference.ProcessSample(128);
+    ASSERT_TRUE(reference.m_table.HasElements(8));
+    ASSERT_TRUE(reference.m_table.HasElements(12));
+
+    StoredSettings stored;
+    ASSERT_EQ(ReadStoredSettings(m_settings.string(), stored), SettingsRead::Loaded);
+    for (int code : {8, 12}) {
+        EXPECT_EQ(stored.nEqx[code], reference.m_table.m_nEqx[code]) << code;
+        EXPECT_EQ(stored.dEql[code], reference.m_table.m_dEql[code]) << code;
+        EXPECT_EQ(stored.dPer[code], reference.m_table.m_dPer[code]) << code;
+        EXPECT_EQ(stored.dInc[code], reference.m_table.m_dInc[code]) << code;
+    }
+    // The run started from the stored table, so the earlier satellite stays.
+    EXPECT_EQ(stored.nEqx[5], 1241000000);
+    EXPECT_EQ(stored.dEql[5], 10.25);
+    // The rest is as the desktop program left it, whatever the tool's options.
+    EXPECT_EQ(stored.nViewMode, 3);
+    EXPECT_EQ(stored.nSoundcardOption, 1);
+    EXPECT_EQ(stored.bExpandMsgs, 0);
+    EXPECT_EQ(stored.dHomeLat, 52.5);
+    EXPECT_EQ(stored.dHomeLon, -8.25);
+    EXPECT_EQ(stored.strLogDirectory, (m_dir / "logs").string() + "/");
+    // The tool printed the expansion lines (its own option, not the stored one).
+    EXPECT_NE(ReadText(m_dir / "out").find("NOAA-18"), std::string::npos);
+}
+
+TEST_F(DecodeSettings, ANewFileIsCreatedAndAFailedRunStoresNothing)
+{
+    WriteRecording();
+    ASSERT_EQ(Run("--settings '" + m_settings.string() + "' -", m_raw.string()), 0);
+    StoredSettings stored;
+    ASSERT_EQ(ReadStoredSettings(m_settings.string(), stored), SettingsRead::Loaded);
+    EXPECT_NE(stored.dEql[8], 0.0);
+    EXPECT_EQ(stored.nViewMode, 0);
+
+    std::string before = ReadText(m_settings);
+    EXPECT_EQ(Run("--settings '" + m_settings.string() + "' '" + (m_dir / "missing.wav").string() +
+                      "'",
+                  "/dev/null"),
+              1);
+    EXPECT_EQ(ReadText(m_settings), before);
+
+    EXPECT_EQ(Run("--settings", "/dev/null"), 2);
+    EXPECT_EQ(Run("--settings=", "/dev/null"), 2);
+}
