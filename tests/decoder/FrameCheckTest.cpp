@@ -73,7 +73,7 @@ TEST(FrameCheck, TableBuiltOnceAndKept)
 TEST(FrameCheck, VerdictOfFrames)
 {
     CFrameCheck check;
-    // The design's example frames.
+    // The example frames of the message line.
     const uint8_t good[] = {0x01, 0x23, 0x45, 0x67, 0x89, 0xAB, 0xCD, 0x15, 0xE7};
     FrameVerdict v = check.CheckFrame(good, 9);
     EXPECT_TRUE(v.bMatched);

@@ -123,10 +123,10 @@ bool IsPlainU8Wave(const SF_INFO& info)
            info.samplerate == kOutRate;
 }
 
-ReadResult ReadFile(const InputSpec& spec, const SampleBlockFn& consume, std::string& strError)
+ReadResult ReadFile(const InputSource& input, const SampleBlockFn& consume, std::string& strError)
 {
     SF_INFO info{};
-    SNDFILE* file = sf_open(spec.strPath.c_str(), SFM_READ, &info);
+    SNDFILE* file = sf_open(input.strPath.c_str(), SFM_READ, &info);
     if (file == nullptr) {
         strError = sf_strerror(nullptr);
         return ReadResult::CannotOpen;
@@ -198,16 +198,16 @@ ReadResult ReadFile(const InputSpec& spec, const SampleBlockFn& consume, std::st
     return result;
 }
 
-ReadResult ReadStdin(const InputSpec& spec, const SampleBlockFn& consume, std::string& strError)
+ReadResult ReadStdin(const InputSource& input, const SampleBlockFn& consume, std::string& strError)
 {
-    const bool wide = spec.type == RawType::S16LE;
-    const bool resample = spec.nRate != kOutRate;
+    const bool wide = input.type == RawType::S16LE;
+    const bool resample = input.nRate != kOutRate;
     std::vector<uint8_t> raw(kBlockFrames * 2 + 1);
     std::vector<uint8_t> bytes(raw.size());
     std::vector<float> mono(raw.size());
     std::unique_ptr<CResampler> resampler;
     if (resample) {
-        resampler = std::make_unique<CResampler>(spec.nRate, consume);
+        resampler = std::make_unique<CResampler>(input.nRate, consume);
         if (!resampler->Ok()) {
             strError = "cannot resample from this rate";
             return ReadResult::CannotOpen;
@@ -263,9 +263,9 @@ bool IsUsableRate(int nRate)
     return nRate >= 1000 && nRate <= 1000000;
 }
 
-ReadResult ReadSamples(const InputSpec& spec, const SampleBlockFn& consume, std::string& strError)
+ReadResult ReadSamples(const InputSource& input, const SampleBlockFn& consume, std::string& strError)
 {
-    if (spec.strPath == "-")
-        return ReadStdin(spec, consume, strError);
-    return ReadFile(spec, consume, strError);
+    if (input.strPath == "-")
+        return ReadStdin(input, consume, strError);
+    return ReadFile(input, consume, strError);
 }

@@ -14,7 +14,7 @@
 
 enum class RawType { U8, S16LE };
 
-struct InputSpec
+struct InputSource
 {
     std::string strPath = "-";  // "-" for standard input
     RawType type = RawType::U8;
@@ -32,7 +32,7 @@ using SampleBlockFn = std::function<void(const uint8_t* samples, size_t n)>;
 
 // Delivers the whole input to consume, in blocks. strError gets the reason
 // when the result is not Ok.
-ReadResult ReadSamples(const InputSpec& spec, const SampleBlockFn& consume, std::string& strError);
+ReadResult ReadSamples(const InputSource& input, const SampleBlockFn& consume, std::string& strError);
 
 // Rates the resampler accepts (the input rate of raw samples or a file).
 bool IsUsableRate(int nRate);

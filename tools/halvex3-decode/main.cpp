@@ -46,7 +46,7 @@ const char kUsage[] =
 
 struct CommandLine
 {
-    InputSpec input;
+    InputSource input;
     DecodeOptions decode;
     bool bCp1252 = false;
     bool bStartGiven = false;
