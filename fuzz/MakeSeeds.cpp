@@ -3,10 +3,14 @@
 // the decoder finds instead of having to discover the flag by chance.
 //
 //   halvex_fuzz_seeds DIR     ->  DIR/<target>/<seed>
+#include <sndfile.h>
+
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -151,6 +155,81 @@ void SettingsSeeds(const fs::path& root)
     }
 }
 
+// A short recording written by libsndfile in the given format, as bytes.
+std::vector<uint8_t> SoundFile(const fs::path& scratch, int format, int rate, int channels)
+{
+    CModulator m;
+    m.AppendFlags(4);
+    m.AppendFrame(BuildFrameFromHex("0123456789ABCD"));
+    const std::vector<uint8_t> u8 = m.TakeSamples();
+    const size_t frames = u8.size() * static_cast<size_t>(rate) / 48000;
+    std::vector<short> pcm(frames * static_cast<size_t>(channels));
+    for (size_t i = 0; i < frames; ++i)
+        for (int c = 0; c < channels; ++c)
+            pcm[i * static_cast<size_t>(channels) + static_cast<size_t>(c)] =
+                static_cast<short>((u8[i * 48000 / static_cast<size_t>(rate)] - 128) * 256);
+    SF_INFO info{};
+    info.samplerate = rate;
+    info.channels = channels;
+    info.format = format;
+    SNDFILE* f = sf_open(scratch.c_str(), SFM_WRITE, &info);
+    if (f == nullptr)
+        return {};  // a format this libsndfile cannot write
+    sf_writef_short(f, pcm.data(), static_cast<sf_count_t>(frames));
+    sf_close(f);
+    std::ifstream in(scratch, std::ios::binary);
+    return std::vector<uint8_t>((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+void SoundFileSeeds(const fs::path& root)
+{
+    const fs::path dir = root / "sound_file";
+    std::error_code error;
+    fs::create_directories(dir, error);
+    const fs::path scratch = dir / "scratch.tmp";
+    struct Kind
+    {
+        const char* name;
+        int format, rate, channels;
+    };
+    const Kind kinds[] = {
+        {"u8-48k-mono.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_U8, 48000, 1},
+        {"s16-44k-stereo.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 2},
+        {"float-48k.wav", SF_FORMAT_WAV | SF_FORMAT_FLOAT, 48000, 1},
+        {"s16-8k.aiff", SF_FORMAT_AIFF | SF_FORMAT_PCM_16, 8000, 1},
+        {"s16-24k.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_16, 24000, 1},
+        {"u8-11k.au", SF_FORMAT_AU | SF_FORMAT_PCM_S8, 11025, 1},
+    };
+    for (const Kind& k : kinds) {
+        const std::vector<uint8_t> bytes = SoundFile(scratch, k.format, k.rate, k.channels);
+        if (bytes.size() < 64)
+            continue;
+        Write(dir, k.name, Prefixed({0x00}, bytes));
+        if (k.rate == 48000 && k.channels == 1 && (k.format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_U8) {
+            // Cut off half-way, and a header whose data chunk claims more.
+            Write(dir, std::string("cut-") + k.name,
+                  Prefixed({0x00}, std::vector<uint8_t>(bytes.begin(), bytes.begin() + bytes.size() / 2)));
+            std::vector<uint8_t> lying = bytes;
+            for (size_t i = 12; i + 8 <= lying.size(); ++i)
+                if (std::memcmp(&lying[i], "data", 4) == 0) {
+                    lying[i + 7] = 0x7F;
+                    break;
+                }
+            Write(dir, std::string("lying-") + k.name, Prefixed({0x00}, lying));
+            // The same audio as raw input, at 48 kHz and said to be 24 kHz.
+            const std::vector<uint8_t> raw(bytes.begin() + 44, bytes.end());
+            Write(dir, "raw-u8-48k", Prefixed({0x01}, raw));
+            Write(dir, "raw-u8-24k", Prefixed({0x05}, raw));
+        }
+        if ((k.format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_16 && k.channels == 1 && k.rate == 8000) {
+            const std::vector<uint8_t> raw(bytes.begin() + 54, bytes.end());
+            Write(dir, "raw-s16-8k", Prefixed({0x0E}, raw));
+            Write(dir, "raw-s16-48k-odd", Prefixed({0x02}, std::vector<uint8_t>(raw.begin(), raw.begin() + 1001)));
+        }
+    }
+    fs::remove(scratch, error);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -163,5 +242,6 @@ int main(int argc, char** argv)
     DecoderSeeds(root);
     InterpretationSeeds(root);
     SettingsSeeds(root);
+    SoundFileSeeds(root);
     return g_bOk ? 0 : 1;
 }
