@@ -14,7 +14,9 @@ CDecodeChain::CDecodeChain(const DecodeOptions& options, std::function<void(cons
         if (m_store.m_strLogDirectory.back() != '/')
             m_store.m_strLogDirectory += '/';
     }
-    m_store.m_onLogLine = [onLine = std::move(onLine)](const std::string& line, bool) {
+    m_store.m_onLogLine = [this, onLine = std::move(onLine)](const std::string& line, bool written) {
+        if (m_store.m_bWriteLogFiles && !written)
+            ++m_nUnlogged;
         if (onLine)
             onLine(line);
     };

@@ -37,6 +37,8 @@ public:
     void Finish();
 
     uint64_t SampleCount() const { return m_nSamples; }
+    // Lines that should have gone to a log file but could not be written.
+    uint64_t UnloggedLines() const { return m_nUnlogged; }
     // The satellite table the bulletins fill (for settings that keep it).
     CSatelliteTable& Table() { return m_table; }
     CMessageStore& Store() { return m_store; }
@@ -44,6 +46,7 @@ public:
 private:
     int64_t m_nStart;
     uint64_t m_nSamples = 0;
+    uint64_t m_nUnlogged = 0;
     CSatelliteTable m_table;
     CManualClock m_clock;
     CMessageStore m_store;

@@ -1,6 +1,7 @@
 // halvex3-decode: decodes the 400 bit/s satellite downlink from a sound file
 // or raw samples and prints every message and expansion line in log order.
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -42,7 +43,8 @@ const char kUsage[] =
     "\n"
     "Example: rtl_fm -f 466.0M -s 24000 | halvex3-decode -t s16le -r 24000 -\n"
     "\n"
-    "Exit status: 0 done, 1 the input cannot be read (or breaks off), 2 usage error.\n";
+    "Exit status: 0 done, 1 the input cannot be read (or breaks off) or the output\n"
+    "or a log file cannot be written, 2 usage error.\n";
 
 struct CommandLine
 {
@@ -205,6 +207,12 @@ int main(int argc, char** argv)
     // so a station decoding headless keeps the table the desktop shows. A
     // headless document reads and writes the settings exactly as the desktop
     // program does; it is saved only after a decoding run.
+    // A reader that goes away (| head) must not cut the run short before the
+    // log and the settings file have everything: the output error is reported
+    // at the end instead.
+    if (!cl.strSettings.empty() || !cl.decode.strLogDirectory.empty())
+        std::signal(SIGPIPE, SIG_IGN);
+
     std::unique_ptr<CHalvexDoc> pSettingsDoc;
     if (!cl.strSettings.empty()) {
         DocEnvironment env;  // no window, no sound cards
@@ -236,6 +244,13 @@ int main(int argc, char** argv)
         pSettingsDoc->m_table = chain.Table();
         pSettingsDoc->SaveSettings(kSettingsKey);
     }
+    int status = 0;
+    if (chain.UnloggedLines() > 0) {
+        std::fprintf(stderr, "%s: %llu lines could not be written to the log files in %s\n", kProgram,
+                     static_cast<unsigned long long>(chain.UnloggedLines()),
+                     cl.decode.strLogDirectory.c_str());
+        status = 1;
+    }
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
         std::fprintf(stderr, "%s: cannot write the output\n", kProgram);
         return 1;
@@ -246,5 +261,5 @@ int main(int argc, char** argv)
                      error.c_str());
         return 1;
     }
-    return 0;
+    return status;
 }
