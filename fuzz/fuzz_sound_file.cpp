@@ -2,7 +2,7 @@
 // libsndfile makes of them: lying headers, cut-off chunks, odd formats) and as
 // raw samples on standard input.
 //
-//   byte 0: bits 0-1  0 a sound file   1 raw u8 on stdin   2 raw s16le on stdin
+//   byte 0: bits 0-1  0 a sound file   1 (and 3) raw u8 on stdin   2 raw s16le on stdin
 //           bits 2-3  raw rate: 48000, 24000, 44100, 8000
 //   rest:   the file's or the stream's bytes
 //
@@ -52,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     CFuzzInput in(data, size);
     const uint8_t options = in.TakeByte();
-    const int mode = options & 3;
+    const int mode = (options & 3) == 3 ? 1 : options & 3;
     static const int kRates[4] = {48000, 24000, 44100, 8000};
 
     WriteScratch(in.Rest(), in.RestSize());
