@@ -165,7 +165,7 @@ int main(int argc, char** argv)
           {-1000, -500, -300, -250, -200, -150, -100, -50, 0, 50, 100, 150, 200, 250, 300, 500, 1000},
           [](ModulatorOptions& o, double v) { o.dClockPpm = v; }, sent, base);
     Table("DC offset (sample units)", "DC",
-          {-120, -80, -60, -40, -20, 0, 20, 40, 60, 80, 120},
+          {-220, -200, -160, -120, -80, -40, 0, 40, 80, 120, 160, 200, 220},
           [](ModulatorOptions& o, double v) { o.dDcOffset = v; }, sent, base);
     ModulatorOptions drifting = base;
     drifting.dClockPpm = 100;
