@@ -35,3 +35,32 @@ std::string FormatUtc(int64_t instant, const char* format)
     const size_t n = std::strftime(text, sizeof text, format, &parts);
     return std::string(text, n);
 }
+
+bool ParseUtcTimestamp(const std::string& text, int64_t& instant)
+{
+    if (text.size() != 20 || text[4] != '-' || text[7] != '-' || text[10] != 'T' || text[13] != ':' ||
+        text[16] != ':' || text[19] != 'Z')
+        return false;
+    auto number = [&](size_t at, size_t len, int64_t& v) {
+        v = 0;
+        for (size_t i = at; i < at + len; ++i) {
+            if (text[i] < '0' || text[i] > '9')
+                return false;
+            v = v * 10 + (text[i] - '0');
+        }
+        return true;
+    };
+    int64_t y, mo, d, h, mi, s;
+    if (!number(0, 4, y) || !number(5, 2, mo) || !number(8, 2, d) || !number(11, 2, h) ||
+        !number(14, 2, mi) || !number(17, 2, s))
+        return false;
+    static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (mo < 1 || mo > 12)
+        return false;
+    const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+    const int64_t monthDays = kDays[mo - 1] + (mo == 2 && leap ? 1 : 0);
+    if (d < 1 || d > monthDays || h > 23 || mi > 59 || s > 59)
+        return false;
+    instant = DaysFromCivil(y, mo, d) * 86400 + h * 3600 + mi * 60 + s;
+    return true;
+}

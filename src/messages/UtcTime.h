@@ -12,3 +12,7 @@ int64_t InstantFromDayOfYear(int64_t nYear, int64_t nDay, int64_t nHour, int64_t
 // strftime-style text of the instant in UTC; empty when the instant has no
 // calendar date (far outside any year a frame can carry).
 std::string FormatUtc(int64_t instant, const char* format);
+
+// "YYYY-MM-DDTHH:MM:SSZ" (as the command-line programs take it): a real
+// calendar date and time of day, every field checked. False leaves instant alone.
+bool ParseUtcTimestamp(const std::string& text, int64_t& instant);

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "messages/UtcTime.h"
 #include "DecodeChain.h"
 #include "SampleReader.h"
 #include "document/HalvexDoc.h"
@@ -59,46 +60,6 @@ int UsageError(const std::string& reason)
 {
     std::fprintf(stderr, "%s: %s (see --help)\n", kProgram, reason.c_str());
     return 2;
-}
-
-// Days from 1970-01-01 to the given civil date (proleptic Gregorian).
-int64_t DaysFromCivil(int64_t y, int64_t m, int64_t d)
-{
-    y -= m <= 2 ? 1 : 0;
-    const int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const int64_t yoe = y - era * 400;
-    const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + doe - 719468;
-}
-
-// YYYY-MM-DDTHH:MM:SSZ, every field checked.
-bool ParseStart(const std::string& text, int64_t& instant)
-{
-    if (text.size() != 20 || text[4] != '-' || text[7] != '-' || text[10] != 'T' || text[13] != ':' ||
-        text[16] != ':' || text[19] != 'Z')
-        return false;
-    auto number = [&](size_t at, size_t len, int64_t& v) {
-        v = 0;
-        for (size_t i = at; i < at + len; ++i) {
-            if (text[i] < '0' || text[i] > '9')
-                return false;
-            v = v * 10 + (text[i] - '0');
-        }
-        return true;
-    };
-    int64_t y, mo, d, h, mi, s;
-    if (!number(0, 4, y) || !number(5, 2, mo) || !number(8, 2, d) || !number(11, 2, h) ||
-        !number(14, 2, mi) || !number(17, 2, s))
-        return false;
-    static const int kDays[12] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    if (mo < 1 || mo > 12 || d < 1 || d > kDays[mo - 1] || h > 23 || mi > 59 || s > 59)
-        return false;
-    const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
-    if (mo == 2 && d == 29 && !leap)
-        return false;
-    instant = DaysFromCivil(y, mo, d) * 86400 + h * 3600 + mi * 60 + s;
-    return true;
 }
 
 // 0: parsed; -1: done (help or version shown); otherwise the exit status.
@@ -165,7 +126,7 @@ int ParseCommandLine(int argc, char** argv, CommandLine& cl)
                     return UsageError("bad sample rate '" + v + "' (1000 to 1000000 Hz)");
                 cl.input.nRate = static_cast<int>(rate);
             } else if (arg == "--start") {
-                if (!ParseStart(v, cl.decode.nStart))
+                if (!ParseUtcTimestamp(v, cl.decode.nStart))
                     return UsageError("bad start time '" + v + "' (YYYY-MM-DDTHH:MM:SSZ)");
                 cl.bStartGiven = true;
             } else if (arg == "--settings") {

@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "messages/UtcTime.h"
 #include "document/Settings.h"
 #include "location/Coordinate.h"
 #include "messages/SatelliteTable.h"
@@ -74,50 +75,6 @@ int UsageError(const std::string& reason)
     return 2;
 }
 
-// Days from 1970-01-01 to the given civil date (proleptic Gregorian).
-int64_t DaysFromCivil(int64_t y, int m, int d)
-{
-    y -= m <= 2 ? 1 : 0;
-    const int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const int64_t yoe = y - era * 400;
-    const int64_t doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + doe - 719468;
-}
-
-bool ParseDigits(const char* p, int count, int& value)
-{
-    value = 0;
-    for (int i = 0; i < count; ++i) {
-        if (p[i] < '0' || p[i] > '9')
-            return false;
-        value = value * 10 + (p[i] - '0');
-    }
-    return true;
-}
-
-// "YYYY-MM-DDTHH:MM:SSZ", a real calendar date and time of day.
-bool ParseUtcTime(const std::string& text, int64_t& seconds)
-{
-    if (text.size() != 20 || text[4] != '-' || text[7] != '-' || text[10] != 'T' || text[13] != ':' ||
-        text[16] != ':' || text[19] != 'Z')
-        return false;
-    const char* p = text.c_str();
-    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
-    if (!ParseDigits(p, 4, year) || !ParseDigits(p + 5, 2, month) || !ParseDigits(p + 8, 2, day) ||
-        !ParseDigits(p + 11, 2, hour) || !ParseDigits(p + 14, 2, minute) || !ParseDigits(p + 17, 2, second))
-        return false;
-    static const int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-    if (month < 1 || month > 12)
-        return false;
-    const int monthDays = kDays[month - 1] + (month == 2 && leap ? 1 : 0);
-    if (day < 1 || day > monthDays || hour > 23 || minute > 59 || second > 59)
-        return false;
-    seconds = DaysFromCivil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second;
-    return true;
-}
-
 // 0 to go on, otherwise the exit code (-1: help or version shown, exit 0).
 int ParseArguments(int argc, char** argv, Options& options)
 {
@@ -147,7 +104,7 @@ int ParseArguments(int argc, char** argv, Options& options)
             if (!needs(1))
                 return UsageError("--at needs a time, e.g. 2009-03-01T12:34:56Z");
             const std::string text = argv[++i];
-            if (!ParseUtcTime(text, options.nAt))
+            if (!ParseUtcTimestamp(text, options.nAt))
                 return UsageError("'" + text + "' is not a time of the form YYYY-MM-DDTHH:MM:SSZ");
             options.bAtGiven = true;
         } else if (arg == "--watch") {

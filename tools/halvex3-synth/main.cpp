@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "messages/UtcTime.h"
 #include "messages/SynthPlan.h"
 
 namespace {
@@ -96,28 +97,6 @@ bool ParseDouble(const std::string& text, double lo, double hi, double& value)
     return true;
 }
 
-bool ParseTime(const std::string& text, int64_t& instant)
-{
-    int y = 0, mo = 0, d = 0, h = 0, mi = 0, s = 0;
-    char z = 0;
-    int used = 0;
-    if (std::sscanf(text.c_str(), "%4d-%2d-%2dT%2d:%2d:%2d%c%n", &y, &mo, &d, &h, &mi, &s, &z,
-                    &used) != 7 ||
-        z != 'Z' || static_cast<size_t>(used) != text.size() || mo < 1 || mo > 12 || d < 1 ||
-        d > 31 || h > 23 || mi > 59 || s > 60) {
-        return false;
-    }
-    struct tm t = {};
-    t.tm_year = y - 1900;
-    t.tm_mon = mo - 1;
-    t.tm_mday = d;
-    t.tm_hour = h;
-    t.tm_min = mi;
-    t.tm_sec = s;
-    instant = static_cast<int64_t>(timegm(&t));
-    return true;
-}
-
 std::vector<std::string> SplitList(const std::string& text)
 {
     std::vector<std::string> items;
@@ -198,7 +177,7 @@ int ParseArguments(int argc, char** argv, Options& o)
                 ok = ParseInt(v, 0, 2147483647, seed);
                 o.modulator.nSeed = static_cast<uint32_t>(seed);
             } else if (arg == "--start") {
-                ok = ParseTime(v, o.plan.nStart);
+                ok = ParseUtcTimestamp(v, o.plan.nStart);
             }
             if (!ok) {
                 return UsageError("bad value '" + v + "' for " + arg);
