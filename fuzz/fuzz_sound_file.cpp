@@ -16,7 +16,7 @@
 #include <string>
 
 #include "FuzzSupport.h"
-#include "SampleReader.h"
+#include "platform/SampleReader.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "platform/FileWaveIn.h"
+#include "platform/SampleReader.h"
 
 #include <sndfile.h>
-#include <soxr.h>
 
 #include <algorithm>
 #include <chrono>
@@ -26,16 +26,6 @@ bool IsAcceptedFormat(const WaveFormat* f)
            f->nSamplesPerSec == CFileWaveIn::kRate && f->wBitsPerSample == 8 && f->nBlockAlign == 1;
 }
 
-// -1.0..1.0 to the unsigned byte; truncation keeps 16-bit input exact:
-// (s16 >> 8) + 128, which is what an 8-bit card would have recorded.
-uint8_t FloatToU8(float x)
-{
-    double v = std::floor(static_cast<double>(x) * 128.0) + 128.0;
-    if (!(v >= 0.0)) v = 0.0;  // also catches NaN
-    if (v > 255.0) v = 255.0;
-    return static_cast<uint8_t>(v);
-}
-
 }  // namespace
 
 CFileWaveIn::CFileWaveIn(std::string strPath, double dPacing)
@@ -56,61 +46,18 @@ CFileWaveIn::~CFileWaveIn()
 bool CFileWaveIn::LoadAsU8(const std::string& strPath, std::vector<uint8_t>& samples,
                            std::string& strError)
 {
+    // The same conversion as halvex3-decode, so a recording played here gives
+    // the decoder exactly the samples the command-line decoder sees.
     samples.clear();
-    SF_INFO info{};
-    SNDFILE* file = sf_open(strPath.c_str(), SFM_READ, &info);
-    if (file == nullptr) {
-        strError = sf_strerror(nullptr);
-        return false;
-    }
-    if (info.channels < 1 || info.samplerate < 1 || info.frames < 0) {
-        sf_close(file);
-        strError = "no audio in the file";
-        return false;
-    }
-
-    const int major = info.format & SF_FORMAT_TYPEMASK;
-    const int minor = info.format & SF_FORMAT_SUBMASK;
-    if (major == SF_FORMAT_WAV && minor == SF_FORMAT_PCM_U8 && info.channels == 1 &&
-        info.samplerate == static_cast<int>(kRate)) {
-        // Already what a card delivers: take the stored bytes unchanged.
-        samples.resize(static_cast<size_t>(info.frames));
-        sf_count_t got = sf_read_raw(file, samples.data(), info.frames);
-        sf_close(file);
-        samples.resize(static_cast<size_t>(std::max<sf_count_t>(got, 0)));
-        return true;
-    }
-
-    const size_t channels = static_cast<size_t>(info.channels);
-    std::vector<float> mono;
-    mono.reserve(static_cast<size_t>(info.frames));
-    std::vector<float> block(4096 * channels);
-    for (;;) {
-        sf_count_t got = sf_readf_float(file, block.data(), 4096);
-        if (got <= 0) break;
-        for (sf_count_t i = 0; i < got; ++i) mono.push_back(block[static_cast<size_t>(i) * channels]);
-    }
-    sf_close(file);
-
-    if (info.samplerate != static_cast<int>(kRate) && !mono.empty()) {
-        const double ratio = static_cast<double>(kRate) / info.samplerate;
-        std::vector<float> out(static_cast<size_t>(std::ceil(static_cast<double>(mono.size()) * ratio)) + 16);
-        size_t done = 0;
-        soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_I, SOXR_FLOAT32_I);
-        soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);
-        soxr_error_t err = soxr_oneshot(info.samplerate, kRate, 1, mono.data(), mono.size(), nullptr,
-                                        out.data(), out.size(), &done, &io, &quality, nullptr);
-        if (err != nullptr) {
-            strError = err;
-            return false;
-        }
-        out.resize(done);
-        mono.swap(out);
-    }
-
-    samples.resize(mono.size());
-    std::transform(mono.begin(), mono.end(), samples.begin(), FloatToU8);
-    return true;
+    InputSource input;
+    input.strPath = strPath;
+    if (strPath == "-")
+        input.strPath = "./-";  // a file of that name, never standard input
+    const ReadResult result = ReadSamples(
+        input, [&](const uint8_t* block, size_t n) { samples.insert(samples.end(), block, block + n); },
+        strError);
+    // A damaged file plays what could be read, as the decoder decodes it.
+    return result != ReadResult::CannotOpen;
 }
 
 unsigned CFileWaveIn::GetNumDevs()

@@ -61,8 +61,10 @@ public:
         if (i < 0 || i >= static_cast<int>(m_headers.size())) return false;
         wavein::WaveHdr* hdr = m_headers[static_cast<size_t>(i)];
         n = std::min(n, hdr->dwBufferLength);
-        if (bytes == nullptr) n = 0;
-        if (n > 0) std::memcpy(hdr->lpData, bytes, n);
+        if (bytes == nullptr)
+            n = 0;
+        else if (n > 0)
+            std::memcpy(hdr->lpData, bytes, n);
         hdr->dwBytesRecorded.store(n, std::memory_order_relaxed);
         uint32_t flags = hdr->dwFlags.load(std::memory_order_relaxed);
         hdr->dwFlags.store((flags | wavein::WHDR_DONE) & ~wavein::WHDR_INQUEUE,

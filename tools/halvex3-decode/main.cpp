@@ -10,7 +10,7 @@
 
 #include "messages/UtcTime.h"
 #include "DecodeChain.h"
-#include "SampleReader.h"
+#include "platform/SampleReader.h"
 #include "document/HalvexDoc.h"
 #include "document/Settings.h"
 #include "platform/Cp1252.h"

@@ -1,5 +1,5 @@
 #pragma once
-// Input of halvex3-decode: a sound file (any format, rate and channel count
+// Sound input of halvex3-decode and of the sound-file device: a sound file (any format, rate and channel count
 // libsndfile reads) or raw samples on standard input, delivered in blocks as
 // 48 kHz unsigned 8-bit mono samples (128 is the zero line).
 //

@@ -1,4 +1,4 @@
-#include "SampleReader.h"
+#include "platform/SampleReader.h"
 
 #include <sndfile.h>
 #include <soxr.h>
