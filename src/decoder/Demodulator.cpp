@@ -38,7 +38,6 @@ namespace {
 constexpr int kN = CDemodulator::kRingLength;
 constexpr int kCell = CDemodulator::kCellSamples;
 constexpr int kRow = CDemodulator::kRowCells;
-constexpr int kFlagSpan = 7 * kCell;  // offset of the flag's last bit, 840
 
 inline int Wrap(int i)
 {
