@@ -239,14 +239,14 @@ private:
             device = sources[deviceId].strName;
         }
 
-        pa_sample_spec spec{};
-        spec.format = PA_SAMPLE_U8;
-        spec.rate = kRate;
-        spec.channels = 1;
+        pa_sample_spec sampleFormat{};
+        sampleFormat.format = PA_SAMPLE_U8;
+        sampleFormat.rate = kRate;
+        sampleFormat.channels = 1;
         pa_proplist* props = pa_proplist_new();
         pa_proplist_sets(props, PA_PROP_MEDIA_NAME, "Downlink capture");
         pa_proplist_sets(props, PA_PROP_MEDIA_ROLE, "production");
-        m_stream = pa_stream_new_with_proplist(m_session.Context(), "Downlink capture", &spec, nullptr, props);
+        m_stream = pa_stream_new_with_proplist(m_session.Context(), "Downlink capture", &sampleFormat, nullptr, props);
         pa_proplist_free(props);
         if (m_stream == nullptr) return MMSYSERR_NOMEM;
         pa_stream_set_read_callback(m_stream, &CCapture::OnRead, this);
