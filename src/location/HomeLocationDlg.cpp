@@ -20,6 +20,20 @@ void Place(wxWindow* pDlg, wxWindow* pCtrl, const DluRect& r)
     pCtrl->SetSize(pDlg->ConvertDialogToPixels(wxSize(r.w, r.h)));
 }
 
+// The layout was drawn for a narrow 8-point font. Where the desktop's font is
+// wider, a label that would be cut off gets a smaller size of that font, so
+// the positions stay as laid out and the whole text shows.
+void FitLabel(wxStaticText* pLabel)
+{
+    const int available = pLabel->GetSize().GetWidth();
+    wxFont font = pLabel->GetFont();
+    while (pLabel->GetTextExtent(pLabel->GetLabel()).GetWidth() > available &&
+           font.GetFractionalPointSize() > 6.0) {
+        font.SetFractionalPointSize(font.GetFractionalPointSize() - 0.5);
+        pLabel->SetFont(font);
+    }
+}
+
 wxString FromCp1252(const std::string& text)
 {
     return wxString::FromUTF8(Cp1252ToUtf8(text));
@@ -42,8 +56,14 @@ CHomeLocationDlg::CHomeLocationDlg(wxWindow* pParent)
     Place(this, pOk, {120, 46, 50, 14});
     auto* pCancel = new wxButton(this, wxID_CANCEL, "Cancel");
     Place(this, pCancel, {7, 46, 50, 14});
-    Place(this, new wxStaticText(this, wxID_ANY, "Latitude (eg N52 30.5)"), {14, 10, 72, 8});
-    Place(this, new wxStaticText(this, wxID_ANY, "Longitude (eg W8 36.5)"), {10, 29, 76, 8});
+    auto* pLatLabel = new wxStaticText(this, wxID_ANY, "Latitude (eg N52 30.5)", wxDefaultPosition,
+                                       wxDefaultSize, wxST_NO_AUTORESIZE);
+    Place(this, pLatLabel, {14, 10, 72, 8});
+    FitLabel(pLatLabel);
+    auto* pLonLabel = new wxStaticText(this, wxID_ANY, "Longitude (eg W8 36.5)", wxDefaultPosition,
+                                       wxDefaultSize, wxST_NO_AUTORESIZE);
+    Place(this, pLonLabel, {10, 29, 76, 8});
+    FitLabel(pLonLabel);
     m_pLatitude = new wxTextCtrl(this, IDC_LATITUDE, wxEmptyString);
     Place(this, m_pLatitude, {89, 7, 81, 14});
     m_pLongitude = new wxTextCtrl(this, IDC_LONGITUDE, wxEmptyString);

@@ -41,8 +41,18 @@ TEST(HomeLocationDlgTest, LayoutFollowsTheDialogUnits)
     EXPECT_EQ(dlg.GetDefaultItem(), pOk);
     bool bLatLabel = false, bLonLabel = false;
     for (wxWindow* pChild : dlg.GetChildren()) {
-        bLatLabel |= Utf8(pChild->GetLabel()) == "Latitude (eg N52 30.5)";
-        bLonLabel |= Utf8(pChild->GetLabel()) == "Longitude (eg W8 36.5)";
+        const std::string label = Utf8(pChild->GetLabel());
+        const bool bLat = label == "Latitude (eg N52 30.5)";
+        const bool bLon = label == "Longitude (eg W8 36.5)";
+        if (!bLat && !bLon) {
+            continue;
+        }
+        bLatLabel |= bLat;
+        bLonLabel |= bLon;
+        EXPECT_EQ(pChild->GetPosition(), dlg.ConvertDialogToPixels(bLat ? wxPoint(14, 10) : wxPoint(10, 29)));
+        EXPECT_EQ(pChild->GetSize(), dlg.ConvertDialogToPixels(bLat ? wxSize(72, 8) : wxSize(76, 8)));
+        // The whole label shows within its place, whatever the desktop's font.
+        EXPECT_LE(pChild->GetTextExtent(pChild->GetLabel()).GetWidth(), pChild->GetSize().GetWidth()) << label;
     }
     EXPECT_TRUE(bLatLabel);
     EXPECT_TRUE(bLonLabel);
