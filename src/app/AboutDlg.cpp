@@ -28,7 +28,7 @@ CAboutDlg::CAboutDlg(wxWindow* pParent)
     m_pVersion = new wxStaticText(this, IDC_VERSION, "Halvex Version 1.4", wxDefaultPosition,
                                   wxDefaultSize, wxST_NO_AUTORESIZE);
     Place(this, m_pVersion, 40, 10, 188, 8);
-    auto* pMaker = new wxStaticText(this, wxID_ANY, "Made by Norq for 466 MHz listeners",
+    auto* pMaker = new wxStaticText(this, wxID_ANY, "Made by Norq",
                                     wxDefaultPosition, wxDefaultSize, wxST_NO_AUTORESIZE);
     Place(this, pMaker, 40, 25, 119, 8);
     auto* pOk = new wxButton(this, wxID_OK, "OK");
