@@ -44,8 +44,8 @@ void DrawTableRows(wxDC& dc, const std::vector<ViewText>& rows)
     }
 }
 
-// Lines and ellipses in whole pixels of their own colour, as the design
-// gives them: a smoothed 1-pixel red outline would be pink on yellow.
+// Lines and ellipses in whole pixels of their own colour, as the chart
+// wants them: a smoothed 1-pixel red outline would be pink on yellow.
 class CCrispDrawing
 {
 public:

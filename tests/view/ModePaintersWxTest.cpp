@@ -219,7 +219,7 @@ TEST_F(ModePainters, SatellitesExampleRow)
     PutSatellite(12, 40.0, 5.0);
     Picture pic = Paint(2, "satellites");
 
-    // The row as the design shows it, drawn in the same font at the same place.
+    // The example row of the table for this state, drawn in the same font at the same place.
     const std::string expected =
         "NOAA-18 lat  60.00\xB0 lon   10.00\xB0 az 031\xB0 alt  30\xB0 range  1413km  +0.7kHz@466MHz";
     wxBitmap reference(640, 30, 24);
