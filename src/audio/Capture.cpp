@@ -46,19 +46,6 @@ std::vector<std::unique_ptr<WaveHdr>>& AbandonedHeaders()
     return headers;
 }
 
-WaveFormat CaptureFormat()
-{
-    WaveFormat f;
-    f.wFormatTag = WAVE_FORMAT_PCM;
-    f.nChannels = 1;
-    f.nSamplesPerSec = CHalvexDoc::kBufferBytes;
-    f.nAvgBytesPerSec = CHalvexDoc::kBufferBytes;
-    f.nBlockAlign = 1;
-    f.wBitsPerSample = 8;
-    f.cbSize = 0;
-    return f;
-}
-
 }  // namespace
 
 void CHalvexDoc::OnProcessStart()

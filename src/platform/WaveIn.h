@@ -52,6 +52,21 @@ struct WaveFormat
     uint16_t cbSize = 0;
 };
 
+// The one format the program records: PCM, mono, 48,000 samples per second,
+// unsigned 8-bit (128 is the zero line).
+inline WaveFormat CaptureFormat()
+{
+    WaveFormat f;
+    f.wFormatTag = WAVE_FORMAT_PCM;
+    f.nChannels = 1;
+    f.nSamplesPerSec = 48000;
+    f.nAvgBytesPerSec = 48000;
+    f.nBlockAlign = 1;
+    f.wBitsPerSample = 8;
+    f.cbSize = 0;
+    return f;
+}
+
 // One buffer handed to a device. dwFlags and dwBytesRecorded are written by
 // the device's thread; the done flag is set (release) after the bytes and the
 // count are in place, so a reader that sees WHDR_DONE (acquire) sees the data.

@@ -18,18 +18,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-WaveFormat CardFormat()
-{
-    WaveFormat f;
-    f.wFormatTag = WAVE_FORMAT_PCM;
-    f.nChannels = 1;
-    f.nSamplesPerSec = 48000;
-    f.nAvgBytesPerSec = 48000;
-    f.nBlockAlign = 1;
-    f.wBitsPerSample = 8;
-    return f;
-}
-
 bool WaitFor(const std::function<bool()>& pred, int ms = 10000)
 {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
@@ -115,7 +103,7 @@ TEST_F(FileWaveInTest, EightBitFileIsRecordedByteForByteThenSilence)
     const std::vector<uint8_t> audio = Pattern(48000 * 2 + 1234);
     CFileWaveIn dev(WriteU8("u8.wav", audio), 0.0);
     HWAVEIN h = nullptr;
-    WaveFormat fmt = CardFormat();
+    WaveFormat fmt = CaptureFormat();
     ASSERT_EQ(dev.Open(&h, 0, &fmt), MMSYSERR_NOERROR);
     Buffer b[4];
     for (Buffer& x : b) {
@@ -147,7 +135,7 @@ TEST_F(FileWaveInTest, UnpacedDeliveryWaitsForRequeuedBuffersAndLosesNothing)
     const std::vector<uint8_t> audio = Pattern(48000 * 5);
     CFileWaveIn dev(WriteU8("long.wav", audio), 0.0);
     HWAVEIN h = nullptr;
-    WaveFormat fmt = CardFormat();
+    WaveFormat fmt = CaptureFormat();
     ASSERT_EQ(dev.Open(&h, WAVE_MAPPER, &fmt), MMSYSERR_NOERROR);
     Buffer b[2];
     for (Buffer& x : b) {
@@ -175,7 +163,7 @@ TEST_F(FileWaveInTest, PacedDeliveryFillsBuffersInOrder)
     const std::vector<uint8_t> audio = Pattern(48000 * 2);
     CFileWaveIn dev(WriteU8("paced.wav", audio), 20.0);
     HWAVEIN h = nullptr;
-    WaveFormat fmt = CardFormat();
+    WaveFormat fmt = CaptureFormat();
     ASSERT_EQ(dev.Open(&h, 0, &fmt), MMSYSERR_NOERROR);
     Buffer b[2];
     for (Buffer& x : b) {
@@ -195,7 +183,7 @@ TEST_F(FileWaveInTest, ResetHandsBackQueuedBuffersAndCloseNeedsIt)
 {
     CFileWaveIn dev(WriteU8("s.wav", Pattern(1000)), 1.0);
     HWAVEIN h = nullptr;
-    WaveFormat fmt = CardFormat();
+    WaveFormat fmt = CaptureFormat();
     ASSERT_EQ(dev.Open(&h, 0, &fmt), MMSYSERR_NOERROR);
     Buffer b[4];
     for (Buffer& x : b) {
@@ -230,14 +218,14 @@ TEST_F(FileWaveInTest, OneDeviceNamedAfterTheFile)
     EXPECT_EQ(std::string(caps.szPname), std::string("pass-2009-05-01-noaa18-over-europe-long-name.wav").substr(0, 31));
     EXPECT_EQ(dev.GetDevCaps(1, &caps, kWaveInCapsSize), MMSYSERR_BADDEVICEID);
     HWAVEIN h = nullptr;
-    WaveFormat fmt = CardFormat();
+    WaveFormat fmt = CaptureFormat();
     EXPECT_EQ(dev.Open(&h, 1, &fmt), MMSYSERR_BADDEVICEID);
 }
 
 TEST_F(FileWaveInTest, UnreadableFileOrOtherFormatFailsTheOpen)
 {
     HWAVEIN h = nullptr;
-    WaveFormat fmt = CardFormat();
+    WaveFormat fmt = CaptureFormat();
     CFileWaveIn missing((m_dir / "none.wav").string());
     EXPECT_EQ(missing.Open(&h, 0, &fmt), MMSYSERR_NODRIVER);
     EXPECT_FALSE(missing.LastError().empty());
@@ -253,7 +241,7 @@ TEST_F(FileWaveInTest, UnreadableFileOrOtherFormatFailsTheOpen)
     fmt.wBitsPerSample = 16;
     fmt.nBlockAlign = 2;
     EXPECT_EQ(good.Open(&h, 0, &fmt), WAVERR_BADFORMAT);
-    fmt = CardFormat();
+    fmt = CaptureFormat();
     fmt.nSamplesPerSec = 44100;
     EXPECT_EQ(good.Open(&h, 0, &fmt), WAVERR_BADFORMAT);
 }

@@ -25,18 +25,6 @@ using namespace wavein;
 
 namespace {
 
-WaveFormat CardFormat()
-{
-    WaveFormat f;
-    f.wFormatTag = WAVE_FORMAT_PCM;
-    f.nChannels = 1;
-    f.nSamplesPerSec = 48000;
-    f.nAvgBytesPerSec = 48000;
-    f.nBlockAlign = 1;
-    f.wBitsPerSample = 8;
-    return f;
-}
-
 // Four one-second buffers as the capture code keeps them.
 struct Buffers
 {
@@ -154,7 +142,7 @@ TEST_F(PulseWaveInTest, CapturesTheSourceByteForByteInBufferOrder)
 {
     CPulseWaveIn dev;
     HWAVEIN h = nullptr;
-    WaveFormat fmt = CardFormat();
+    WaveFormat fmt = CaptureFormat();
     ASSERT_EQ(dev.Open(&h, 0, &fmt), MMSYSERR_NOERROR) << m_daemon.Log();
     Buffers b;
     for (WaveHdr& hdr : b.hdr) {
@@ -196,7 +184,7 @@ TEST_F(PulseWaveInTest, ResetReturnsQueuedBuffersAndCloseNeedsIt)
 {
     CPulseWaveIn dev;
     HWAVEIN h = nullptr;
-    WaveFormat fmt = CardFormat();
+    WaveFormat fmt = CaptureFormat();
     ASSERT_EQ(dev.Open(&h, WAVE_MAPPER, &fmt), MMSYSERR_NOERROR) << m_daemon.Log();
     Buffers b;
     for (WaveHdr& hdr : b.hdr) {
@@ -222,17 +210,17 @@ TEST_F(PulseWaveInTest, RefusesOtherFormatsAndUnknownDevices)
 {
     CPulseWaveIn dev;
     HWAVEIN h = nullptr;
-    WaveFormat fmt = CardFormat();
+    WaveFormat fmt = CaptureFormat();
     fmt.wBitsPerSample = 16;
     fmt.nBlockAlign = 2;
     EXPECT_EQ(dev.Open(&h, 0, &fmt), WAVERR_BADFORMAT);
-    fmt = CardFormat();
+    fmt = CaptureFormat();
     fmt.nSamplesPerSec = 44100;
     EXPECT_EQ(dev.Open(&h, 0, &fmt), WAVERR_BADFORMAT);
-    fmt = CardFormat();
+    fmt = CaptureFormat();
     fmt.nChannels = 2;
     EXPECT_EQ(dev.Open(&h, 0, &fmt), WAVERR_BADFORMAT);
-    fmt = CardFormat();
+    fmt = CaptureFormat();
     EXPECT_EQ(dev.Open(&h, 1, &fmt), MMSYSERR_BADDEVICEID);
     EXPECT_EQ(dev.Open(&h, 7, &fmt), MMSYSERR_BADDEVICEID);
 }
@@ -241,7 +229,7 @@ TEST_F(PulseWaveInTest, LostServerStopsFillingButResetAndCloseStillWork)
 {
     CPulseWaveIn dev;
     HWAVEIN h = nullptr;
-    WaveFormat fmt = CardFormat();
+    WaveFormat fmt = CaptureFormat();
     ASSERT_EQ(dev.Open(&h, 0, &fmt), MMSYSERR_NOERROR) << m_daemon.Log();
     Buffers b;
     for (WaveHdr& hdr : b.hdr) {
@@ -270,7 +258,7 @@ TEST(PulseWaveInNoServerTest, ReportsNoDriverWhenNoServerAnswers)
     WaveInCaps caps;
     EXPECT_EQ(dev.GetDevCaps(0, &caps, kWaveInCapsSize), MMSYSERR_NODRIVER);
     HWAVEIN h = nullptr;
-    WaveFormat fmt = CardFormat();
+    WaveFormat fmt = CaptureFormat();
     EXPECT_EQ(dev.Open(&h, WAVE_MAPPER, &fmt), MMSYSERR_NODRIVER);
     EXPECT_EQ(dev.Open(&h, 0, &fmt), MMSYSERR_NODRIVER);
     // A refused format is refused before the server is asked.
@@ -297,7 +285,7 @@ TEST(PulseWaveInNoServerTest, AServerThatNeverAnswersIsGivenUpOn)
     CPulseWaveIn dev;
     EXPECT_EQ(dev.GetNumDevs(), 0u);
     HWAVEIN h = nullptr;
-    WaveFormat fmt = CardFormat();
+    WaveFormat fmt = CaptureFormat();
     EXPECT_EQ(dev.Open(&h, WAVE_MAPPER, &fmt), MMSYSERR_NODRIVER);
 
     unsetenv("PULSE_SERVER");
