@@ -139,11 +139,11 @@ void CMessageStore::InsertExpansionLine(const std::string& messageLineCopy)
     m_nMessageIndex = (slot + 1) % kRingSlots;
 }
 
-void CMessageStore::InterpretMessage(const std::string& line)
+std::string CMessageStore::InterpretMessage(const std::string& line)
 {
     Interpretation result;
     if (!InterpretLine(line, result)) {
-        return;
+        return std::string();
     }
     if (result.kind == MessageKind::kOrbitBulletin) {
         const OrbitElements& e = result.elements;
@@ -158,23 +158,27 @@ void CMessageStore::InterpretMessage(const std::string& line)
     m_strMessages[m_nMessageIndex] = result.strExpansion;
     AppendLogLine(m_nMessageIndex);
     InsertExpansionLine(line);
+    return result.strExpansion;
 }
 
 void CMessageStore::OnFrame(const uint8_t* bytes, int n, const FrameVerdict& verdict)
 {
-    if (!verdict.bMatched) {
-        if (m_bRequireCrc) {
-            return;
-        }
-        StoreMessageLine(bytes, n, verdict);
-        if (m_onRedraw) {
-            m_onRedraw();
-        }
+    if (!verdict.bMatched && m_bRequireCrc) {
         return;
     }
     const std::string line = StoreMessageLine(bytes, n, verdict);
-    if (m_bExpandMsgs) {
-        InterpretMessage(line);
+    std::string expansion;
+    if (verdict.bMatched && m_bExpandMsgs) {
+        expansion = InterpretMessage(line);
+    }
+    if (m_onRecord) {
+        MessageRecord record;
+        record.nTime = m_clock.Now();
+        record.frame.assign(bytes, bytes + (n > 0 ? n : 0));
+        record.bCrcOk = verdict.bMatched;
+        record.strLine = line;
+        record.strExpansion = std::move(expansion);
+        m_onRecord(record);
     }
     if (m_onRedraw) {
         m_onRedraw();

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "decoder/Demodulator.h"
+#include "messages/MessageOutput.h"
 #include "platform/WinTypes.h"
 
 class IClock;
@@ -47,8 +48,9 @@ public:
     // Moves the expansion line (in slot m_nMessageIndex) under its message line.
     void InsertExpansionLine(const std::string& messageLineCopy);
     // Interprets a copy of a matched frame's message line; may add an
-    // expansion line and refresh the satellite table.
-    void InterpretMessage(const std::string& line);
+    // expansion line and refresh the satellite table. Returns the expansion
+    // line, or an empty text when none was made.
+    std::string InterpretMessage(const std::string& line);
     // Start of a capture run: all slots empty, index 0.
     void ClearForStart();
 
@@ -61,6 +63,8 @@ public:
     // when the file could not be written and whenever m_bWriteLogFiles is off.
     std::function<void()> m_onRedraw;
     std::function<void(const std::string& line, bool written)> m_onLogLine;
+    // Every kept frame once its lines are made (after m_onLogLine has seen them).
+    std::function<void(const MessageRecord& record)> m_onRecord;
 
 private:
     CSatelliteTable& m_table;

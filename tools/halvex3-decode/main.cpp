@@ -9,7 +9,8 @@
 #include <string>
 
 #include "messages/UtcTime.h"
-#include "DecodeChain.h"
+#include "TextOutput.h"
+#include "messages/DecoderChain.h"
 #include "platform/SampleReader.h"
 #include "document/HalvexDoc.h"
 #include "document/Settings.h"
@@ -182,13 +183,9 @@ int main(int argc, char** argv)
         pSettingsDoc = std::make_unique<CHalvexDoc>(env);
     }
 
-    const bool cp1252 = cl.bCp1252;
-    CDecodeChain chain(cl.decode, [cp1252](const std::string& line) {
-        const std::string out = cp1252 ? line : Cp1252ToUtf8(line);
-        std::fwrite(out.data(), 1, out.size(), stdout);
-        std::fputc('\n', stdout);
-        std::fflush(stdout);
-    });
+    CTextOutput text(cl.bCp1252);
+    CDecoderChain chain(cl.decode);
+    chain.AddOutput(text);
     if (pSettingsDoc)
         chain.Table() = pSettingsDoc->m_table;
 
@@ -200,12 +197,12 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "%s: cannot read %s: %s\n", kProgram, name.c_str(), error.c_str());
         return 1;
     }
-    chain.Finish();
+    const bool delivered = chain.Finish();
     if (pSettingsDoc) {
         pSettingsDoc->m_table = chain.Table();
         pSettingsDoc->SaveSettings(kSettingsKey);
     }
-    int status = 0;
+    int status = delivered ? 0 : 1;
     if (chain.UnloggedLines() > 0) {
         std::fprintf(stderr, "%s: %llu lines could not be written to the log files in %s\n", kProgram,
                      static_cast<unsigned long long>(chain.UnloggedLines()),
@@ -218,7 +215,7 @@ int main(int argc, char** argv)
     }
     if (result == ReadResult::Damaged) {
         std::fprintf(stderr, "%s: %s: input broke off after %llu samples: %s\n", kProgram, name.c_str(),
-                     static_cast<unsigned long long>(chain.SampleCount() - CDecodeChain::kRate),
+                     static_cast<unsigned long long>(chain.SampleCount() - CDecoderChain::kRate),
                      error.c_str());
         return 1;
     }

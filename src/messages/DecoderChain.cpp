@@ -1,9 +1,9 @@
-#include "DecodeChain.h"
+#include "messages/DecoderChain.h"
 
 #include <algorithm>
 #include <vector>
 
-CDecodeChain::CDecodeChain(const DecodeOptions& options, std::function<void(const std::string&)> onLine)
+CDecoderChain::CDecoderChain(const DecodeOptions& options)
     : m_nStart(options.nStart), m_clock(options.nStart), m_store(m_table, m_clock)
 {
     m_store.m_bRequireCrc = options.bRequireCrc ? 1 : 0;
@@ -14,16 +14,18 @@ CDecodeChain::CDecodeChain(const DecodeOptions& options, std::function<void(cons
         if (m_store.m_strLogDirectory.back() != '/')
             m_store.m_strLogDirectory += '/';
     }
-    m_store.m_onLogLine = [this, onLine = std::move(onLine)](const std::string& line, bool written) {
+    m_store.m_onLogLine = [this](const std::string&, bool written) {
         if (m_store.m_bWriteLogFiles && !written)
             ++m_nUnlogged;
-        if (onLine)
-            onLine(line);
+    };
+    m_store.m_onRecord = [this](const MessageRecord& record) {
+        for (IMessageOutput* output : m_outputs)
+            output->Write(record);
     };
     m_demod.SetSink(&m_store);
 }
 
-void CDecodeChain::ProcessBlock(const uint8_t* samples, size_t n)
+void CDecoderChain::ProcessBlock(const uint8_t* samples, size_t n)
 {
     // The clock is set once per second of samples: a line made while sample t
     // is processed is stamped start + floor(t / 48000).
@@ -38,8 +40,12 @@ void CDecodeChain::ProcessBlock(const uint8_t* samples, size_t n)
     }
 }
 
-void CDecodeChain::Finish()
+bool CDecoderChain::Finish()
 {
     const std::vector<uint8_t> quiet(kRate, 128);
     ProcessBlock(quiet.data(), quiet.size());
+    bool ok = true;
+    for (IMessageOutput* output : m_outputs)
+        ok = output->Finish() && ok;
+    return ok;
 }

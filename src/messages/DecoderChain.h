@@ -1,14 +1,16 @@
 #pragma once
-// The decoding chain of halvex3-decode: 48 kHz unsigned 8-bit samples go
-// through the demodulator into the message store, whose clock follows the
-// sample count from a given start instant. Every line that goes to the log
-// reaches the line callback.
+// The receive chain of one station: 48 kHz unsigned 8-bit samples go through
+// the demodulator and the frame check into the message store, which makes the
+// message lines, interprets them and fills the satellite table; every kept
+// frame then goes to each output. The store's clock follows the sample count
+// from a given start instant.
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <string>
+#include <vector>
 
 #include "decoder/Demodulator.h"
+#include "messages/MessageOutput.h"
 #include "messages/MessageStore.h"
 #include "messages/SatelliteTable.h"
 #include "platform/Clock.h"
@@ -21,20 +23,24 @@ struct DecodeOptions
     std::string strLogDirectory;    // empty: no log files
 };
 
-class CDecodeChain
+class CDecoderChain
 {
 public:
     static constexpr int kRate = CDemodulator::kRingLength;  // samples per second
 
-    CDecodeChain(const DecodeOptions& options, std::function<void(const std::string&)> onLine);
-    CDecodeChain(const CDecodeChain&) = delete;
-    CDecodeChain& operator=(const CDecodeChain&) = delete;
+    explicit CDecoderChain(const DecodeOptions& options);
+    CDecoderChain(const CDecoderChain&) = delete;
+    CDecoderChain& operator=(const CDecoderChain&) = delete;
+
+    // Outputs are called in the order they were added; the chain does not own them.
+    void AddOutput(IMessageOutput& output) { m_outputs.push_back(&output); }
 
     // Samples in input order, any block size.
     void ProcessBlock(const uint8_t* samples, size_t n);
     // One second of zero line after the input, so that frames sent in the
-    // last second reach the oldest end of the window.
-    void Finish();
+    // last second reach the oldest end of the window; then every output is
+    // finished. False when an output could not deliver everything.
+    bool Finish();
 
     uint64_t SampleCount() const { return m_nSamples; }
     // Lines that should have gone to a log file but could not be written.
@@ -42,6 +48,7 @@ public:
     // The satellite table the bulletins fill (for settings that keep it).
     CSatelliteTable& Table() { return m_table; }
     CMessageStore& Store() { return m_store; }
+    CDemodulator& Demodulator() { return m_demod; }
 
 private:
     int64_t m_nStart;
@@ -51,4 +58,5 @@ private:
     CManualClock m_clock;
     CMessageStore m_store;
     CDemodulator m_demod;
+    std::vector<IMessageOutput*> m_outputs;
 };
