@@ -8,6 +8,7 @@
 #include <string>
 
 #include "decoder/Demodulator.h"
+#include "document/Capture.h"
 #include "messages/MessageStore.h"
 #include "messages/SatelliteTable.h"
 #include "platform/WaveIn.h"
@@ -40,8 +41,8 @@ class CHalvexDoc
     const IClock* m_pClock = nullptr;
 
 public:
-    static constexpr int kCaptureBuffers = 4;
-    static constexpr int kBufferBytes = 48000;
+    static constexpr int kCaptureBuffers = CCapture::kCaptureBuffers;
+    static constexpr int kBufferBytes = CCapture::kBufferBytes;
 
     explicit CHalvexDoc(const DocEnvironment& env);
     ~CHalvexDoc();
@@ -97,12 +98,8 @@ public:
     CMessageStore m_messages;  // ring, log directory, Require CRC, Expand messages
     CDemodulator m_decoder;    // sample ring, bit rows, skip, CRC table
 
-    // --- Capture storage ---------------------------------------------------
-    uint8_t m_byCapture[kCaptureBuffers][kBufferBytes] = {};
-    uint8_t m_byProcessing[kBufferBytes] = {};
-    wavein::HWAVEIN m_hWaveIn = nullptr;
-    std::unique_ptr<wavein::WaveHdr> m_pWaveHdr[kCaptureBuffers];  // empty first entry: absent
-    int m_nPollIndex = 0;
+    // The device, its buffers and headers and the poll index.
+    CCapture m_capture;
 
     // Where the settings were read from and go back to.
     const std::string& SettingsPath() const { return m_strSettingsPath; }
@@ -111,8 +108,6 @@ public:
 
 private:
     void ScanDevices();
-    // Releases a device left open by a failed Start.
-    void ReleaseCaptureDevice();
 
     std::string m_strSettingsPath;
 };
