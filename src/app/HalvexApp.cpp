@@ -70,6 +70,14 @@ bool CHalvexApp::CreateMainWindow(const AppOptions& options, std::unique_ptr<wav
     pFrame->Show();
     pFrame->Update();
 
+    if (!m_pDoc->SettingsNotice().empty()) {
+        // The settings file could not be read, or was damaged and kept aside:
+        // the user hears of it once the window is up.
+        CallAfter([this] {
+            if (m_pDoc && m_pUi)
+                m_pUi->ShowMessage(m_pDoc->SettingsNotice());
+        });
+    }
     if (options.bStart) {
         // Once the window is up, as if the user chose Process > Start.
         CallAfter([this] {

@@ -21,9 +21,10 @@ namespace {
 class CNullDocUi final : public IDocUi
 {
 public:
+    explicit CNullDocUi(std::string strProgram) : m_strProgram(std::move(strProgram)) {}
     void ShowMessage(const std::string& text) override
     {
-        std::fprintf(stderr, "halvex3: %s\n", text.c_str());
+        std::fprintf(stderr, "%s: %s\n", m_strProgram.c_str(), text.c_str());
     }
     bool RunHomeLocationDialog(std::string&, std::string&) override { return false; }
     bool BrowseForFolder(const std::string&, const std::string&, std::string&) override
@@ -34,21 +35,25 @@ public:
     unsigned SetViewTimer(unsigned, unsigned) override { return 0; }
     void KillViewTimer(unsigned) override {}
     void UpdateAllViews() override {}
+
+private:
+    std::string m_strProgram;
 };
 
-DocEnvironment CompleteEnvironment(const DocEnvironment& env)
+DocEnvironment CompleteEnvironment(const DocEnvironment& env, std::unique_ptr<IDocUi>& pOwnedUi)
 {
-    static CNullDocUi nullUi;
     DocEnvironment out = env;
-    if (!out.pUi)
-        out.pUi = &nullUi;
+    if (!out.pUi) {
+        pOwnedUi = std::make_unique<CNullDocUi>(env.strProgramName);
+        out.pUi = pOwnedUi.get();
+    }
     return out;
 }
 
 }  // namespace
 
 CHalvexDoc::CHalvexDoc(const DocEnvironment& env)
-    : m_env(CompleteEnvironment(env)),
+    : m_env(CompleteEnvironment(env, m_pOwnedUi)),
       m_pOwnedClock(env.pClock ? nullptr : std::make_unique<CSystemClock>()),
       m_pClock(env.pClock ? env.pClock : m_pOwnedClock.get()),
       m_messages(m_table, *m_pClock),
@@ -229,8 +234,10 @@ void CHalvexDoc::LoadSettings(const std::string& strKey)
 {
     reg::CRegKey key;
     uint32_t disposition = 0;
-    if (key.CreateKey(m_strSettingsPath, strKey, &disposition) != reg::ERROR_SUCCESS)
+    if (key.CreateKey(m_strSettingsPath, strKey, &disposition) != reg::ERROR_SUCCESS) {
+        NoteSettingsProblem(key.Notice(), true);
         return;
+    }
     if (disposition == reg::REG_OPENED_EXISTING_KEY) {
         StoredSettings s;
         s.nViewMode = m_nViewMode;
@@ -250,13 +257,25 @@ void CHalvexDoc::LoadSettings(const std::string& strKey)
         m_messages.m_strLogDirectory = s.strLogDirectory;
     }
     key.Close();
+    NoteSettingsProblem(key.Notice(), true);
+}
+
+void CHalvexDoc::NoteSettingsProblem(const std::string& strNotice, bool bAtLoad)
+{
+    if (strNotice.empty())
+        return;
+    std::fprintf(stderr, "%s: %s\n", m_env.strProgramName.c_str(), strNotice.c_str());
+    if (bAtLoad)
+        m_strSettingsNotice += (m_strSettingsNotice.empty() ? "" : "\n") + strNotice;
 }
 
 void CHalvexDoc::SaveSettings(const std::string& strKey)
 {
     reg::CRegKey key;
-    if (key.CreateKey(m_strSettingsPath, strKey, nullptr) != reg::ERROR_SUCCESS)
+    if (key.CreateKey(m_strSettingsPath, strKey, nullptr) != reg::ERROR_SUCCESS) {
+        NoteSettingsProblem(key.Notice(), false);
         return;
+    }
     StoredSettings s;
     s.nViewMode = m_nViewMode;
     s.nSoundcardOption = m_nSoundcardOption;
@@ -267,6 +286,7 @@ void CHalvexDoc::SaveSettings(const std::string& strKey)
     s.strLogDirectory = m_messages.m_strLogDirectory;
     WriteStoredValues(key, s);
     key.Close();
+    NoteSettingsProblem(key.Notice(), false);
 }
 
 // --- Commands ------------------------------------------------------------------

@@ -29,6 +29,7 @@ struct DocEnvironment
     std::string strSettingsPath;        // settings file; empty: the default per-user file
     std::string strProgramDir;          // directory of the executable, ending in '/'
     std::string strDefaultLogDir;       // empty: the per-user data directory's "Log files/"
+    std::string strProgramName = "halvex3";  // leads the lines written to standard error
     bool bLoadSettings = true;
     bool bSaveSettings = true;
 };
@@ -36,6 +37,7 @@ struct DocEnvironment
 class CHalvexDoc
 {
     // Declared first: the parts below are built from them.
+    std::unique_ptr<IDocUi> m_pOwnedUi;  // set when no user interface was given
     DocEnvironment m_env;
     std::unique_ptr<IClock> m_pOwnedClock;
     const IClock* m_pClock = nullptr;
@@ -103,11 +105,19 @@ public:
 
     // Where the settings were read from and go back to.
     const std::string& SettingsPath() const { return m_strSettingsPath; }
+    // What went wrong with the settings file when it was read at start-up
+    // (unreadable, or damaged and kept aside), for the user; empty when
+    // nothing did. Every such problem also goes to standard error.
+    const std::string& SettingsNotice() const { return m_strSettingsNotice; }
     const DocEnvironment& Environment() const { return m_env; }
     const IClock& Clock() const { return *m_pClock; }
 
 private:
     void ScanDevices();
+    // Tells a settings file problem on standard error; at load it is also
+    // kept for SettingsNotice.
+    void NoteSettingsProblem(const std::string& strNotice, bool bAtLoad);
 
     std::string m_strSettingsPath;
+    std::string m_strSettingsNotice;
 };

@@ -238,7 +238,7 @@ TEST_F(PredictTool, UnreadableSettingsExitOne)
 
     std::ofstream(m_dir / "corrupt.reg") << "\x01\x02garbage";
     r = Run({"--settings", (m_dir / "corrupt.reg").string()});
-    EXPECT_EQ(1, r.nExit);
+    EXPECT_EQ(2, r.nExit) << "no settings file at all: refused as a usage error";
     EXPECT_EQ(1, CountLines(r.strErr)) << r.strErr;
 }
 
