@@ -342,3 +342,16 @@ TEST_F(PredictTool, WatchRedrawsWithTheDopplerOfThePreviousDrawing)
     EXPECT_TRUE(WIFEXITED(status));
     EXPECT_EQ(0, WEXITSTATUS(status));
 }
+
+TEST_F(PredictTool, AFileThatIsNoSettingsFileIsRefusedAsAUsageError)
+{
+    const fs::path notes = m_dir / "notes.txt";
+    std::ofstream(notes) << "14:03 NOAA 18, strong signal\n";
+    const RunResult r = Run({"--settings", notes.string(), "--at", kAtText});
+    EXPECT_EQ(2, r.nExit);
+    EXPECT_EQ("halvex3-predict: " + notes.string() +
+                  " is not a settings file (no REGEDIT4 header); it is left as it is\n",
+              r.strErr);
+    EXPECT_EQ("", r.strOut);
+    EXPECT_EQ("14:03 NOAA 18, strong signal\n", ReadFile(notes));
+}
