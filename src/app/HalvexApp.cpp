@@ -5,6 +5,7 @@
 #include <set>
 
 #include <wx/dialog.h>
+#include <wx/modalhook.h>
 
 #include "app/AboutDlg.h"
 #include "app/AppPaths.h"
@@ -18,11 +19,9 @@
 #include "platform/Shell.h"
 #include "platform/WaveIn.h"
 
-namespace {
-
 // Knows every modal dialog and box whose loop is running, native message
 // boxes included (they are no top-level windows of the toolkit's list).
-class CModalTracker final : public wxModalDialogHook
+class CHalvexApp::CModalTracker final : public wxModalDialogHook
 {
 public:
     int Enter(wxDialog* pDialog) override
@@ -36,6 +35,8 @@ public:
 private:
     std::set<wxDialog*> m_open;
 };
+
+namespace {
 
 // A second of asking dialogs to end (ten signal polls) before ending anyway.
 constexpr int kStopTicksBeforeForcedEnd = 10;
@@ -155,7 +156,7 @@ bool CHalvexApp::EndOpenDialogs()
         else
             pDialog->Hide();  // native message boxes end their own loop when hidden
     }
-    if (m_pModalTracker && static_cast<CModalTracker*>(m_pModalTracker.get())->AnyOpen())
+    if (m_pModalTracker && m_pModalTracker->AnyOpen())
         bFound = true;  // a loop still running (a native message box, or one just ended)
     return bFound;
 }

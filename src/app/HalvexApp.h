@@ -6,7 +6,6 @@
 #include <string>
 
 #include <wx/app.h>
-#include <wx/modalhook.h>
 #include <wx/timer.h>
 
 #include "app/CommandLine.h"
@@ -52,6 +51,8 @@ public:
     bool EndOpenDialogs();
 
 private:
+    class CModalTracker;
+
     void OnSignalPoll(wxTimerEvent& event);
     // Saves the settings and ends the process at once: for a box whose own
     // loop would otherwise keep the program after SIGTERM.
@@ -65,5 +66,5 @@ private:
     CMainFrame* m_pFrame = nullptr;
     wxTimer m_signalTimer;
     int m_nStopTicks = 0;  // signal polls since SIGTERM or SIGINT
-    std::unique_ptr<wxModalDialogHook> m_pModalTracker;
+    std::unique_ptr<CModalTracker> m_pModalTracker;
 };
