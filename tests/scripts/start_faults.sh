@@ -16,7 +16,7 @@ export PULSE_SERVER="unix:$T/no-server/native"
 
 # --settings naming a file that is no settings file: one line, status 2, untouched.
 printf '14:03 NOAA 18, strong signal\n' > "$T/notes.txt"
-rc=0; "$BIN/halvex3" -Embedding --settings "$T/notes.txt" 2> "$T/err" || rc=$?
+rc=0; timeout 10 "$BIN/halvex3" -Embedding --settings "$T/notes.txt" 2> "$T/err" || rc=$?
 [ "$rc" = 2 ] || fail "a notes file as --settings gave status $rc"
 [ "$(cat "$T/err")" = "halvex3: $T/notes.txt is not a settings file (no REGEDIT4 header); it is left as it is" ] ||
   fail "refusal text: $(cat "$T/err")"
@@ -47,12 +47,16 @@ if command -v xvfb-run > /dev/null; then
   sleep 1
   kill -0 "$P" 2> /dev/null || fail "the program did not wait at its box"
   PROG=$(pgrep -P "$P" -x halvex3 || true)
-  [ -z "$PROG" ] && PROG=$(pgrep -f "^$BIN/halvex3 --input $T/missing.wav" | head -1)
-  kill -TERM "$PROG"
-  for _ in $(seq 20); do kill -0 "$PROG" 2> /dev/null || break; sleep 0.1; done
-  if kill -0 "$PROG" 2> /dev/null; then
-    fail "still running 2 s after SIGTERM with the box open"
-    kill -KILL "$PROG"
+  if [ -z "$PROG" ]; then
+    fail "the program under xvfb-run was not found"
+    kill "$P"
+  else
+    kill -TERM "$PROG"
+    for _ in $(seq 20); do kill -0 "$PROG" 2> /dev/null || break; sleep 0.1; done
+    if kill -0 "$PROG" 2> /dev/null; then
+      fail "still running 2 s after SIGTERM with the box open"
+      kill -KILL "$PROG"
+    fi
   fi
   wait "$P"
   grep -q '"ViewMode"=dword:00000003' "$T/c.reg" 2> /dev/null || fail "settings not saved on SIGTERM with the box open"
