@@ -43,7 +43,7 @@ static void BM_PollCaptureOneSecond(benchmark::State& state)
     int second = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        const int i = doc.m_nPollIndex;
+        const int i = doc.m_capture.m_nPollIndex;
         wave.FillBuffer(i, audio.data() + (second % 4) * 48000, 48000);
         ++second;
         state.ResumeTiming();

@@ -1,6 +1,11 @@
 #include "app/HalvexApp.h"
 
+#include <cstdio>
+#include <cstdlib>
+#include <set>
+
 #include <wx/dialog.h>
+#include <wx/modalhook.h>
 
 #include "app/AboutDlg.h"
 #include "app/AppPaths.h"
@@ -10,8 +15,33 @@
 #include "app/MainFrame.h"
 #include "document/CommandIds.h"
 #include "document/HalvexDoc.h"
+#include "document/Settings.h"
 #include "platform/Shell.h"
 #include "platform/WaveIn.h"
+
+// Knows every modal dialog and box whose loop is running, native message
+// boxes included (they are no top-level windows of the toolkit's list).
+class CHalvexApp::CModalTracker final : public wxModalDialogHook
+{
+public:
+    int Enter(wxDialog* pDialog) override
+    {
+        m_open.insert(pDialog);
+        return wxID_NONE;
+    }
+    void Exit(wxDialog* pDialog) override { m_open.erase(pDialog); }
+    bool AnyOpen() const { return !m_open.empty(); }
+
+private:
+    std::set<wxDialog*> m_open;
+};
+
+namespace {
+
+// A second of asking dialogs to end (ten signal polls) before ending anyway.
+constexpr int kStopTicksBeforeForcedEnd = 10;
+
+}  // namespace
 
 CHalvexApp::CHalvexApp() : m_strAboutText("Halvex3 version 2.1"), m_signalTimer(this)
 {
@@ -29,6 +59,8 @@ CHalvexApp::~CHalvexApp()
 bool CHalvexApp::OnInit()
 {
     InstallStopSignals();
+    m_pModalTracker = std::make_unique<CModalTracker>();
+    m_pModalTracker->Register();
     if (!CreateMainWindow(m_options))
         return false;
     // Signals only raise a flag; this turns it into a window close.
@@ -70,6 +102,14 @@ bool CHalvexApp::CreateMainWindow(const AppOptions& options, std::unique_ptr<wav
     pFrame->Show();
     pFrame->Update();
 
+    if (!m_pDoc->SettingsNotice().empty()) {
+        // The settings file could not be read, or was damaged and kept aside:
+        // the user hears of it once the window is up.
+        CallAfter([this] {
+            if (m_pDoc && m_pUi)
+                m_pUi->ShowMessage(m_pDoc->SettingsNotice());
+        });
+    }
     if (options.bStart) {
         // Once the window is up, as if the user chose Process > Start.
         CallAfter([this] {
@@ -116,6 +156,8 @@ bool CHalvexApp::EndOpenDialogs()
         else
             pDialog->Hide();  // native message boxes end their own loop when hidden
     }
+    if (m_pModalTracker && m_pModalTracker->AnyOpen())
+        bFound = true;  // a loop still running (a native message box, or one just ended)
     return bFound;
 }
 
@@ -123,11 +165,28 @@ void CHalvexApp::OnSignalPoll(wxTimerEvent&)
 {
     if (!StopSignalRaised())
         return;
-    if (EndOpenDialogs())
-        return;  // once their loops have returned, at the next tick
+    ++m_nStopTicks;
+    if (EndOpenDialogs()) {
+        // Once their loops have returned, at the next tick. A native message
+        // box cannot be ended from here and would keep the program (and its
+        // unsaved settings) until a service manager kills it.
+        if (m_nStopTicks >= kStopTicksBeforeForcedEnd)
+            EndNow();
+        return;
+    }
     m_signalTimer.Stop();
     if (m_pFrame)
         m_pFrame->Close(true);
     else
         ExitMainLoop();
+}
+
+void CHalvexApp::EndNow()
+{
+    // The document may be in the middle of the call that opened the box:
+    // it is only read here, never destroyed under that call.
+    if (m_pDoc && m_pDoc->Environment().bSaveSettings)
+        m_pDoc->SaveSettings(kSettingsKey);
+    std::fflush(nullptr);
+    std::_Exit(0);
 }

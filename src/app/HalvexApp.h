@@ -47,10 +47,16 @@ public:
 
     void OnAppAbout(wxCommandEvent& event);
     // Ends every dialog that is open (Cancel); false when there was none.
+    // A native message box is counted but cannot be ended from here.
     bool EndOpenDialogs();
 
 private:
+    class CModalTracker;
+
     void OnSignalPoll(wxTimerEvent& event);
+    // Saves the settings and ends the process at once: for a box whose own
+    // loop would otherwise keep the program after SIGTERM.
+    [[noreturn]] void EndNow();
 
     AppOptions m_options;
     std::unique_ptr<CWxDocUi> m_pUi;
@@ -59,4 +65,6 @@ private:
     std::unique_ptr<CHalvexDoc> m_pDoc;
     CMainFrame* m_pFrame = nullptr;
     wxTimer m_signalTimer;
+    int m_nStopTicks = 0;  // signal polls since SIGTERM or SIGINT
+    std::unique_ptr<CModalTracker> m_pModalTracker;
 };

@@ -63,8 +63,13 @@ int RunHeadless(const AppOptions& options)
     {
         CHalvexDoc doc(MakeDocEnvironment(&ui, pWaveIn.get(), pShell.get(), options.strSettings));
         ApplyDocOptions(doc, options.nViewMode, options.strLogDir);
-        if (options.bStart)
+        if (options.bStart) {
             doc.OnCommand(ID_PROCESS_START);
+            // Nobody is there to read a box: a capture that cannot start
+            // ends the run (the cause is on standard error), settings saved.
+            if (!doc.m_bRunning)
+                return 1;
+        }
 
         while (!StopSignalRaised()) {
             const Clock::time_point now = Clock::now();

@@ -10,6 +10,7 @@
 #include "app/CommandLine.h"
 #include "app/HalvexApp.h"
 #include "app/HeadlessRunner.h"
+#include "platform/Registry.h"
 
 int main(int argc, char** argv)
 {
@@ -25,6 +26,12 @@ int main(int argc, char** argv)
     if (options.bVersion) {
         std::puts("Halvex3 version 2.1");
         return 0;
+    }
+    std::string strWhy;
+    if (!options.strSettings.empty() && reg::IsOtherThanSettingsFile(options.strSettings, strWhy)) {
+        // Named by mistake (notes, a recording): refused, never replaced.
+        std::fprintf(stderr, "halvex3: %s; it is left as it is\n", strWhy.c_str());
+        return 2;
     }
     if (options.bHeadless)
         return RunHeadless(options);

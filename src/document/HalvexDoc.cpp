@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include <algorithm>
+
 #include "document/CommandTable.h"
 #include "document/DocUi.h"
 #include "document/Settings.h"
@@ -10,6 +12,7 @@
 #include "platform/Clock.h"
 #include "platform/Registry.h"
 #include "platform/SettingsPaths.h"
+#include "platform/Shell.h"
 
 namespace {
 
@@ -18,9 +21,10 @@ namespace {
 class CNullDocUi final : public IDocUi
 {
 public:
+    explicit CNullDocUi(std::string strProgram) : m_strProgram(std::move(strProgram)) {}
     void ShowMessage(const std::string& text) override
     {
-        std::fprintf(stderr, "halvex3: %s\n", text.c_str());
+        std::fprintf(stderr, "%s: %s\n", m_strProgram.c_str(), text.c_str());
     }
     bool RunHomeLocationDialog(std::string&, std::string&) override { return false; }
     bool BrowseForFolder(const std::string&, const std::string&, std::string&) override
@@ -31,25 +35,30 @@ public:
     unsigned SetViewTimer(unsigned, unsigned) override { return 0; }
     void KillViewTimer(unsigned) override {}
     void UpdateAllViews() override {}
+
+private:
+    std::string m_strProgram;
 };
 
-DocEnvironment CompleteEnvironment(const DocEnvironment& env)
+DocEnvironment CompleteEnvironment(const DocEnvironment& env, std::unique_ptr<IDocUi>& pOwnedUi)
 {
-    static CNullDocUi nullUi;
     DocEnvironment out = env;
-    if (!out.pUi)
-        out.pUi = &nullUi;
+    if (!out.pUi) {
+        pOwnedUi = std::make_unique<CNullDocUi>(env.strProgramName);
+        out.pUi = pOwnedUi.get();
+    }
     return out;
 }
 
 }  // namespace
 
 CHalvexDoc::CHalvexDoc(const DocEnvironment& env)
-    : m_env(CompleteEnvironment(env)),
+    : m_env(CompleteEnvironment(env, m_pOwnedUi)),
       m_pOwnedClock(env.pClock ? nullptr : std::make_unique<CSystemClock>()),
       m_pClock(env.pClock ? env.pClock : m_pOwnedClock.get()),
       m_messages(m_table, *m_pClock),
-      m_decoder(&m_messages)
+      m_decoder(&m_messages),
+      m_capture(m_env.pWaveIn, *m_env.pUi)
 {
     m_messages.m_onRedraw = [this] { UpdateAllViews(); };
 
@@ -88,10 +97,7 @@ CHalvexDoc::CHalvexDoc(const DocEnvironment& env)
 
 CHalvexDoc::~CHalvexDoc()
 {
-    // The device fills the capture buffers on its own thread: it must let go
-    // of them before they go away with the document.
-    if (m_hWaveIn != nullptr)
-        ReleaseCaptureDevice();
+    // The capture (declared last) lets go of its device as it goes.
     if (m_env.bSaveSettings)
         SaveSettings(kSettingsKey);
 }
@@ -105,6 +111,95 @@ void CHalvexDoc::OnCloseDocument()
 void CHalvexDoc::UpdateAllViews()
 {
     m_env.pUi->UpdateAllViews();
+}
+
+// --- Capture -------------------------------------------------------------------
+
+namespace {
+
+constexpr unsigned kPollTimerId = 1;
+constexpr unsigned kPollPeriodMs = 300;
+constexpr unsigned kRefreshTimerId = 2;
+constexpr unsigned kRefreshPeriodMs = 2000;
+
+const char* const kTitleRunning = "Halvex from Norq - processing live signals";
+const char* const kTitleStopped = "Halvex from Norq - processing stopped";
+
+}  // namespace
+
+void CHalvexDoc::OnProcessStart()
+{
+    // The command is disabled while running; a second Start reaching here
+    // anyway would hand the running device's buffers to a new one.
+    if (m_bRunning || m_capture.IsOpen())
+        return;
+
+    const int nOption = std::clamp(m_nSoundcardOption, 0, 4);
+    const unsigned nDevice = m_nDeviceId[nOption] < 0 ? wavein::WAVE_MAPPER
+                                                      : static_cast<unsigned>(m_nDeviceId[nOption]);
+    if (m_capture.Start(nDevice)) {
+        // Running.
+        m_bRunning = 1;
+        m_env.pUi->SetMainWindowTitle(kTitleRunning);
+        m_nPollTimer = m_env.pUi->SetViewTimer(kPollTimerId, kPollPeriodMs);
+        m_nRefreshTimer = m_env.pUi->SetViewTimer(kRefreshTimerId, kRefreshPeriodMs);
+        UpdateAllViews();
+
+        // A fresh run: the decoder restarts its ring index and rows, the
+        // message lines start empty.
+        m_decoder.ResetForStart();
+        m_messages.ClearForStart();
+    }
+
+    // Home location check, after success and failure alike.
+    if (m_dHomeLat == 0.0 && m_dHomeLon == 0.0)
+        OnOptionsHomeLocation();
+}
+
+void CHalvexDoc::PollCapture()
+{
+    if (!m_capture.TakeFilledBuffer())
+        return;
+    // A tick dispatched from inside a decoding pass takes the buffer and
+    // re-queues it but does not decode.
+    if (m_bBusy)
+        return;
+    m_bBusy = 1;
+    if (m_bRunning)
+        m_decoder.ProcessSamples(m_capture.m_byProcessing, kBufferBytes);
+    m_bBusy = 0;
+}
+
+void CHalvexDoc::OnProcessStop()
+{
+    if (m_bRunning) {
+        m_bRunning = 0;
+        if (m_capture.IsOpen())
+            m_capture.Release();
+        m_env.pUi->KillViewTimer(m_nRefreshTimer);
+        m_env.pUi->KillViewTimer(m_nPollTimer);
+    }
+    m_env.pUi->SetMainWindowTitle(kTitleStopped);
+}
+
+void CHalvexDoc::ReportWaveError(const std::string& strStep, unsigned nCode)
+{
+    m_capture.ReportWaveError(strStep, nCode);
+}
+
+std::string CHalvexDoc::WaveErrorText(unsigned nCode)
+{
+    return CCapture::WaveErrorText(nCode);
+}
+
+void CHalvexDoc::OnOptionsMixer()
+{
+    // The digit is the option number, not the device id of the option.
+    static const char* const kParams[] = {"-R -D0", "-R -D1", "-R -D2", "-R -D3"};
+    const char* pszParams =
+        m_nSoundcardOption >= 0 && m_nSoundcardOption <= 3 ? kParams[m_nSoundcardOption] : "/r";
+    if (m_env.pShell != nullptr)
+        m_env.pShell->ShellExecute("open", "sndvol32", pszParams);
 }
 
 // --- Device scan ---------------------------------------------------------------
@@ -139,8 +234,10 @@ void CHalvexDoc::LoadSettings(const std::string& strKey)
 {
     reg::CRegKey key;
     uint32_t disposition = 0;
-    if (key.CreateKey(m_strSettingsPath, strKey, &disposition) != reg::ERROR_SUCCESS)
+    if (key.CreateKey(m_strSettingsPath, strKey, &disposition) != reg::ERROR_SUCCESS) {
+        NoteSettingsProblem(key.Notice(), true);
         return;
+    }
     if (disposition == reg::REG_OPENED_EXISTING_KEY) {
         StoredSettings s;
         s.nViewMode = m_nViewMode;
@@ -160,13 +257,25 @@ void CHalvexDoc::LoadSettings(const std::string& strKey)
         m_messages.m_strLogDirectory = s.strLogDirectory;
     }
     key.Close();
+    NoteSettingsProblem(key.Notice(), true);
+}
+
+void CHalvexDoc::NoteSettingsProblem(const std::string& strNotice, bool bAtLoad)
+{
+    if (strNotice.empty())
+        return;
+    std::fprintf(stderr, "%s: %s\n", m_env.strProgramName.c_str(), strNotice.c_str());
+    if (bAtLoad)
+        m_strSettingsNotice += (m_strSettingsNotice.empty() ? "" : "\n") + strNotice;
 }
 
 void CHalvexDoc::SaveSettings(const std::string& strKey)
 {
     reg::CRegKey key;
-    if (key.CreateKey(m_strSettingsPath, strKey, nullptr) != reg::ERROR_SUCCESS)
+    if (key.CreateKey(m_strSettingsPath, strKey, nullptr) != reg::ERROR_SUCCESS) {
+        NoteSettingsProblem(key.Notice(), false);
         return;
+    }
     StoredSettings s;
     s.nViewMode = m_nViewMode;
     s.nSoundcardOption = m_nSoundcardOption;
@@ -177,6 +286,7 @@ void CHalvexDoc::SaveSettings(const std::string& strKey)
     s.strLogDirectory = m_messages.m_strLogDirectory;
     WriteStoredValues(key, s);
     key.Close();
+    NoteSettingsProblem(key.Notice(), false);
 }
 
 // --- Commands ------------------------------------------------------------------

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "decoder/Demodulator.h"
+#include "document/Capture.h"
 #include "messages/MessageStore.h"
 #include "messages/SatelliteTable.h"
 #include "platform/WaveIn.h"
@@ -28,6 +29,7 @@ struct DocEnvironment
     std::string strSettingsPath;        // settings file; empty: the default per-user file
     std::string strProgramDir;          // directory of the executable, ending in '/'
     std::string strDefaultLogDir;       // empty: the per-user data directory's "Log files/"
+    std::string strProgramName = "halvex3";  // leads the lines written to standard error
     bool bLoadSettings = true;
     bool bSaveSettings = true;
 };
@@ -35,13 +37,14 @@ struct DocEnvironment
 class CHalvexDoc
 {
     // Declared first: the parts below are built from them.
+    std::unique_ptr<IDocUi> m_pOwnedUi;  // set when no user interface was given
     DocEnvironment m_env;
     std::unique_ptr<IClock> m_pOwnedClock;
     const IClock* m_pClock = nullptr;
 
 public:
-    static constexpr int kCaptureBuffers = 4;
-    static constexpr int kBufferBytes = 48000;
+    static constexpr int kCaptureBuffers = CCapture::kCaptureBuffers;
+    static constexpr int kBufferBytes = CCapture::kBufferBytes;
 
     explicit CHalvexDoc(const DocEnvironment& env);
     ~CHalvexDoc();
@@ -97,22 +100,24 @@ public:
     CMessageStore m_messages;  // ring, log directory, Require CRC, Expand messages
     CDemodulator m_decoder;    // sample ring, bit rows, skip, CRC table
 
-    // --- Capture storage ---------------------------------------------------
-    uint8_t m_byCapture[kCaptureBuffers][kBufferBytes] = {};
-    uint8_t m_byProcessing[kBufferBytes] = {};
-    wavein::HWAVEIN m_hWaveIn = nullptr;
-    std::unique_ptr<wavein::WaveHdr> m_pWaveHdr[kCaptureBuffers];  // empty first entry: absent
-    int m_nPollIndex = 0;
+    // The device, its buffers and headers and the poll index.
+    CCapture m_capture;
 
     // Where the settings were read from and go back to.
     const std::string& SettingsPath() const { return m_strSettingsPath; }
+    // What went wrong with the settings file when it was read at start-up
+    // (unreadable, or damaged and kept aside), for the user; empty when
+    // nothing did. Every such problem also goes to standard error.
+    const std::string& SettingsNotice() const { return m_strSettingsNotice; }
     const DocEnvironment& Environment() const { return m_env; }
     const IClock& Clock() const { return *m_pClock; }
 
 private:
     void ScanDevices();
-    // Releases a device left open by a failed Start.
-    void ReleaseCaptureDevice();
+    // Tells a settings file problem on standard error; at load it is also
+    // kept for SettingsNotice.
+    void NoteSettingsProblem(const std::string& strNotice, bool bAtLoad);
 
     std::string m_strSettingsPath;
+    std::string m_strSettingsNotice;
 };

@@ -1,10 +1,5 @@
 #include "messages/MessageStore.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
@@ -13,6 +8,7 @@
 #include "messages/SatelliteTable.h"
 #include "messages/UtcTime.h"
 #include "platform/Clock.h"
+#include "platform/FileText.h"
 
 CMessageStore::CMessageStore(CSatelliteTable& table, const IClock& clock)
     : m_table(table), m_clock(clock)
@@ -70,38 +66,6 @@ std::string CMessageStore::LogFilePath(int64_t now) const
 {
     return m_strLogDirectory + FormatUtc(now, "halvex3log%Y%m%d.txt");
 }
-
-namespace {
-
-// Appends the whole text or nothing: a line the disk takes only in part is cut
-// off again, so the next line does not join a fragment of it.
-bool AppendWholeText(const std::string& path, const std::string& text)
-{
-    const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        return false;
-    }
-    struct stat before = {};
-    bool ok = ::fstat(fd, &before) == 0;
-    size_t done = 0;
-    while (ok && done < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            ok = false;
-            break;
-        }
-        done += static_cast<size_t>(n);
-    }
-    if (!ok && done > 0) {
-        (void)!::ftruncate(fd, before.st_size);
-    }
-    return (::close(fd) == 0) && ok;
-}
-
-}  // namespace
 
 // Opened, appended to and closed for every line, so the file is never held
 // between lines and a day's file changes exactly at 00:00 UTC.

@@ -4,11 +4,14 @@
 // second) into the queued buffers, then silence (128) once the file has ended.
 // Used for the desktop program's --input FILE and for tests.
 //
-// The file is read and converted when the device is opened: an unsigned 8-bit
-// 48 kHz mono WAV is taken byte for byte; anything else libsndfile reads is
-// reduced to its first channel, resampled to 48 kHz and quantised to unsigned
-// 8 bits. A file that cannot be read fails Open with MMSYSERR_NODRIVER; a
-// format other than 8-bit PCM mono 48 kHz fails Open with WAVERR_BADFORMAT.
+// The file is read as it plays, a block at a time, through the same sound
+// reader as halvex3-decode: an unsigned 8-bit 48 kHz mono WAV is taken byte
+// for byte; anything else libsndfile reads is reduced to its first channel,
+// resampled to 48 kHz and quantised to unsigned 8 bits. A file that cannot be
+// read fails Open with MMSYSERR_NODRIVER (LastError says which file and why);
+// a format other than 8-bit PCM mono 48 kHz fails Open with WAVERR_BADFORMAT.
+#include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -17,6 +20,7 @@
 #include <vector>
 
 #include "platform/WaveIn.h"
+#include "platform/WaveInQueue.h"
 
 class CFileWaveIn final : public wavein::IWaveIn
 {
@@ -30,13 +34,14 @@ public:
     CFileWaveIn(const CFileWaveIn&) = delete;
     CFileWaveIn& operator=(const CFileWaveIn&) = delete;
 
-    // Reads a sound file as unsigned 8-bit mono 48 kHz samples. False (with
-    // the reason in strError) when the file cannot be read or converted.
+    // Reads a whole sound file as unsigned 8-bit mono 48 kHz samples, as the
+    // device plays it. False (with the reason in strError) when the file
+    // cannot be read or converted.
     static bool LoadAsU8(const std::string& strPath, std::vector<uint8_t>& samples,
                          std::string& strError);
 
-    // The reason of the last failed Open (empty after a good one).
-    const std::string& LastError() const { return m_strError; }
+    // "cannot read FILE: reason" after a failed Open (empty after a good one).
+    std::string LastError() const override;
 
     unsigned GetNumDevs() override;
     unsigned GetDevCaps(unsigned deviceId, wavein::WaveInCaps* caps, unsigned capsSize) override;
@@ -49,30 +54,36 @@ public:
     unsigned Close(wavein::HWAVEIN handle) override;
 
 private:
+    enum class ReadState { Starting, Playing, Failed };
+
     wavein::HWAVEIN Handle() const
     {
         return reinterpret_cast<wavein::HWAVEIN>(const_cast<CFileWaveIn*>(this));
     }
-    unsigned CheckHeader(wavein::HWAVEIN handle, const wavein::WaveHdr* hdr, unsigned hdrSize) const;
+    unsigned CheckHandle(wavein::HWAVEIN handle) const;
+    // Reads the file block by block and plays it, then the zero line until
+    // the device closes.
     void DeliveryThread();
-    // Writes n bytes of the stream into the queued buffers (lock held); bytes
-    // that find no queued buffer are lost, as on a sound card.
-    void DeliverLocked(uint64_t n);
-    void FinishFrontLocked();
+    // Plays n bytes (data null: the zero line) into the queued buffers at the
+    // device's pace, waiting while it is not recording. False when the device
+    // is closing. Called with the lock held.
+    bool PlayLocked(std::unique_lock<std::mutex>& lock, const uint8_t* data, uint64_t n);
 
     std::string m_strPath;
     double m_dPacing;
-    std::string m_strError;
 
-    std::vector<uint8_t> m_bySamples;  // the whole file, converted
-    uint64_t m_nPosition = 0;          // bytes of the stream delivered so far
-
-    std::mutex m_mutex;
+    mutable std::mutex m_mutex;
     std::condition_variable m_wake;
     std::thread m_thread;
+    std::atomic<bool> m_bStopReading{false};
+    std::string m_strError;
+    ReadState m_readState = ReadState::Starting;
     bool m_bOpen = false;
     bool m_bRecording = false;
     bool m_bQuit = false;
-    std::vector<wavein::WaveHdr*> m_queue;  // in the order added
-    uint32_t m_nFrontFill = 0;               // bytes already in m_queue.front()
+    // Pacing restarts at every Start, counted from the bytes delivered since.
+    bool m_bWasRecording = false;
+    std::chrono::steady_clock::time_point m_since{};
+    uint64_t m_nDeliveredSince = 0;
+    wavein::CWaveInQueue m_queue;
 };

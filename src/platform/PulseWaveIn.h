@@ -8,17 +8,20 @@
 // Each call that needs the server connects for itself, so nothing hangs around
 // while capture is stopped (the device list is kept for one second, so that a
 // scan of the devices is one question); every wait for the server gives up
-// after about two seconds. Open always asks afresh. Result codes:
+// after about two seconds. Device ids name the sources of the last scan (the
+// names a menu shows): Open connects to the source the id named then, even
+// when sources have come or gone since. Result codes:
 //   no server reachable          -> MMSYSERR_NODRIVER (GetNumDevs returns 0)
 //   device id beyond the list    -> MMSYSERR_BADDEVICEID
-//   source gone before the open  -> MMSYSERR_BADDEVICEID
+//   source gone since the scan   -> MMSYSERR_BADDEVICEID
 //   stream refused otherwise     -> MMSYSERR_NOTENABLED
 //   format other than u8/48k/1   -> WAVERR_BADFORMAT
 // A connection lost during capture only stops the buffers from filling;
-// Reset and Close still work.
+// Reset and Close still work. LastError tells why the last Open failed.
 #include <chrono>
+#include <map>
+#include <memory>
 #include <mutex>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -30,7 +33,7 @@ public:
     static constexpr unsigned kRate = 48000;
     static constexpr int kTimeoutMs = 2000;
 
-    CPulseWaveIn() = default;
+    CPulseWaveIn();
     ~CPulseWaveIn() override;
     CPulseWaveIn(const CPulseWaveIn&) = delete;
     CPulseWaveIn& operator=(const CPulseWaveIn&) = delete;
@@ -44,6 +47,9 @@ public:
     // The capture sources (monitors left out), in server order; the result
     // code of the attempt (MMSYSERR_NODRIVER when no server answers).
     static unsigned ListSources(std::vector<Source>& sources);
+    // The same, with the reason of a failure ("cannot connect to the sound
+    // server: ...").
+    static unsigned ListSources(std::vector<Source>& sources, std::string& strError);
 
     unsigned GetNumDevs() override;
     unsigned GetDevCaps(unsigned deviceId, wavein::WaveInCaps* caps, unsigned capsSize) override;
@@ -54,18 +60,24 @@ public:
     unsigned Start(wavein::HWAVEIN handle) override;
     unsigned Reset(wavein::HWAVEIN handle) override;
     unsigned Close(wavein::HWAVEIN handle) override;
+    std::string LastError() const override;
 
-    class CCapture;
+    class CRecording;
 
 private:
-    CCapture* Find(wavein::HWAVEIN handle);
+    CRecording* Find(wavein::HWAVEIN handle);
     // The device scan asks for the count before every device and then for
     // each device's name: one list serves the whole scan.
     unsigned ScanSources(std::vector<Source>& sources);
+    // The server name of device id as the last scan listed it (a scan is made
+    // when there was none); "" for the wave mapper.
+    unsigned SourceNameOf(unsigned deviceId, std::string& strName);
 
-    std::mutex m_mutex;  // guards m_open and the scan cache; each capture has its own lock
-    std::set<CCapture*> m_open;
+    mutable std::mutex m_mutex;  // guards the members below; each recording has its own lock
+    std::map<CRecording*, std::unique_ptr<CRecording>> m_open;
+    std::string m_strError;
     std::vector<Source> m_scanned;
     unsigned m_nScanResult = 0;
+    std::string m_strScanError;
     std::chrono::steady_clock::time_point m_scanTime{};
 };

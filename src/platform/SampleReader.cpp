@@ -16,6 +16,11 @@ namespace {
 constexpr int kOutRate = 48000;
 constexpr size_t kBlockFrames = 1 << 16;
 
+bool Stopped(const InputSource& input)
+{
+    return input.pStop != nullptr && input.pStop->load(std::memory_order_relaxed);
+}
+
 inline uint8_t FromShort(int s)
 {
     return static_cast<uint8_t>((s >> 8) + 128);
@@ -143,7 +148,7 @@ ReadResult ReadFile(const InputSource& input, const SampleBlockFn& consume, std:
     if (IsPlainU8Wave(info)) {
         for (;;) {
             const sf_count_t got = sf_read_raw(file, bytes.data(), static_cast<sf_count_t>(bytes.size()));
-            if (got <= 0)
+            if (got <= 0 || Stopped(input))
                 break;
             consume(bytes.data(), static_cast<size_t>(got));
             total += got;
@@ -152,7 +157,7 @@ ReadResult ReadFile(const InputSource& input, const SampleBlockFn& consume, std:
         std::vector<short> frames(kBlockFrames * channels);
         for (;;) {
             const sf_count_t got = sf_readf_short(file, frames.data(), static_cast<sf_count_t>(kBlockFrames));
-            if (got <= 0)
+            if (got <= 0 || Stopped(input))
                 break;
             for (sf_count_t i = 0; i < got; ++i)
                 bytes[static_cast<size_t>(i)] = FromShort(frames[static_cast<size_t>(i) * channels]);
@@ -170,7 +175,7 @@ ReadResult ReadFile(const InputSource& input, const SampleBlockFn& consume, std:
         std::vector<float> mono(kBlockFrames);
         for (;;) {
             const sf_count_t got = sf_readf_float(file, frames.data(), static_cast<sf_count_t>(kBlockFrames));
-            if (got <= 0)
+            if (got <= 0 || Stopped(input))
                 break;
             for (sf_count_t i = 0; i < got; ++i)
                 mono[static_cast<size_t>(i)] = frames[static_cast<size_t>(i) * channels];
@@ -224,7 +229,7 @@ ReadResult ReadStdin(const InputSource& input, const SampleBlockFn& consume, std
             result = ReadResult::Damaged;
             break;
         }
-        if (got == 0)
+        if (got == 0 || Stopped(input))
             break;
         const size_t have = carry + static_cast<size_t>(got);
         const size_t n = wide ? have / 2 : have;

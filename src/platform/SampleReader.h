@@ -7,6 +7,7 @@
 //   other files at 48 kHz            first channel as 16-bit s, (s >> 8) + 128
 //   other rates                      first channel, resampled (soxr, high quality)
 //   raw u8 / s16le on stdin          as above, at the rate given
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -19,6 +20,8 @@ struct InputSource
     std::string strPath = "-";  // "-" for standard input
     RawType type = RawType::U8;
     int nRate = 48000;
+    // When set, reading ends after the block in hand (a player that stops).
+    const std::atomic<bool>* pStop = nullptr;
 };
 
 enum class ReadResult

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 #include <vector>
 
 namespace {
@@ -65,15 +66,7 @@ bool MakeDirectories(const std::string& path)
 {
     if (path.empty())
         return false;
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0)
-        return S_ISDIR(st.st_mode);
-    size_t slash = path.find_last_of('/', path.size() > 1 ? path.size() - 2 : 0);
-    if (slash != std::string::npos && slash > 0) {
-        if (!MakeDirectories(path.substr(0, slash)))
-            return false;
-    }
-    if (::mkdir(path.c_str(), 0755) == 0 || errno == EEXIST)
-        return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-    return false;
+    std::error_code ec;
+    std::filesystem::create_directories(path, ec);
+    return std::filesystem::is_directory(path, ec);
 }

@@ -66,6 +66,8 @@ inline WaveFormat CaptureFormat()
     f.cbSize = 0;
     return f;
 }
+// The zero line of that format: what a device records for silence.
+constexpr uint8_t kSilence = 128;
 
 // One buffer handed to a device. dwFlags and dwBytesRecorded are written by
 // the device's thread; the done flag is set (release) after the bytes and the
@@ -106,6 +108,9 @@ public:
     // Stops recording and returns every queued buffer marked done.
     virtual unsigned Reset(HWAVEIN handle) = 0;
     virtual unsigned Close(HWAVEIN handle) = 0;
+    // A one-line account of why the last Open failed, for the log (the
+    // result code says only which kind of failure); empty when unknown.
+    virtual std::string LastError() const { return {}; }
 };
 
 }  // namespace wavein

@@ -170,21 +170,21 @@ TEST_F(MainWindowTest, ViewTimersPollTheCaptureAndRedraw)
     View()->OnTimerId(99);
     PumpEvents(50);
     EXPECT_EQ(m_pFake->Count(FakeWaveIn::Op::AddBuffer), adds);
-    EXPECT_EQ(Doc().m_nPollIndex, 0);
+    EXPECT_EQ(Doc().m_capture.m_nPollIndex, 0);
     EXPECT_EQ(paints, 0);
 
     View()->OnTimerId(Doc().m_nRefreshTimer);
     PumpEvents(50);
     EXPECT_GE(paints, 1);
-    EXPECT_EQ(Doc().m_nPollIndex, 0);
+    EXPECT_EQ(Doc().m_capture.m_nPollIndex, 0);
 
     View()->OnTimerId(Doc().m_nPollTimer);
-    EXPECT_EQ(Doc().m_nPollIndex, 1);
+    EXPECT_EQ(Doc().m_capture.m_nPollIndex, 1);
     EXPECT_EQ(m_pFake->Count(FakeWaveIn::Op::AddBuffer), adds + 1);
 
     // The real 300 ms timer does the same on its own.
     m_pFake->FillBufferWith(1, 128);
-    ASSERT_TRUE(PumpUntil([&] { return Doc().m_nPollIndex == 2; }, 2000));
+    ASSERT_TRUE(PumpUntil([&] { return Doc().m_capture.m_nPollIndex == 2; }, 2000));
     Choose(ID_PROCESS_STOP);
 }
 

@@ -94,7 +94,7 @@ protected:
     void Capture(const std::vector<uint8_t>& samples, size_t from, size_t to)
     {
         for (size_t at = from; at < to; at += kSecond) {
-            m_wave.FillBuffer(m_doc->m_nPollIndex, samples.data() + at, kSecond);
+            m_wave.FillBuffer(m_doc->m_capture.m_nPollIndex, samples.data() + at, kSecond);
             m_doc->PollCapture();
             m_clock.Advance(1);
         }
@@ -236,7 +236,7 @@ TEST_F(CaptureFaultTest, ShortBufferIsNotFilledUpWithTheSecondBefore)
     const auto audio = Signal({kFrameA});
     m_doc->OnProcessStart();
     Capture(audio, 0, kSecond);
-    m_wave.FillBuffer(m_doc->m_nPollIndex, audio.data() + kSecond, 0);
+    m_wave.FillBuffer(m_doc->m_capture.m_nPollIndex, audio.data() + kSecond, 0);
     m_doc->PollCapture();
     m_clock.Advance(1);
     Capture(audio, kSecond, audio.size());
@@ -257,7 +257,7 @@ TEST_F(CaptureFaultTest, StopAndStartAgainAfterTheCardFailed)
     m_doc->OnProcessStop();
     EXPECT_FALSE(m_doc->m_bRunning);
     EXPECT_TRUE(m_ui.activeTimers.empty());
-    EXPECT_EQ(m_doc->m_pWaveHdr[0], nullptr) << "headers released";
+    EXPECT_EQ(m_doc->m_capture.m_pWaveHdr[0], nullptr) << "headers released";
 
     // The card is back: a new Start opens it again or says why it cannot.
     m_wave.SetResult(Op::Reset, MMSYSERR_NOERROR);

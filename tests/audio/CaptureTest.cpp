@@ -147,13 +147,13 @@ TEST_F(CaptureTest, StartOpensEightBitMonoAndQueuesFourBuffersThenRuns)
     EXPECT_EQ(m_wave.HeaderIndices(Op::AddBuffer), (std::vector<int>{0, 1, 2, 3}));
     ASSERT_EQ(m_wave.m_headers.size(), 4u);
     for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(m_wave.m_headers[i]->lpData, reinterpret_cast<char*>(doc.m_byCapture[i]));
+        EXPECT_EQ(m_wave.m_headers[i]->lpData, reinterpret_cast<char*>(doc.m_capture.m_byCapture[i]));
         EXPECT_EQ(m_wave.m_headers[i]->dwBufferLength, 48000u);
     }
     EXPECT_EQ(m_wave.QueuedCount(), 4);
 
     EXPECT_EQ(doc.m_bRunning, 1);
-    EXPECT_EQ(doc.m_nPollIndex, 0);
+    EXPECT_EQ(doc.m_capture.m_nPollIndex, 0);
     EXPECT_EQ(m_ui.LastTitle(), kRunning);
     ASSERT_EQ(m_ui.timersSet.size(), 2u);
     EXPECT_EQ(m_ui.timersSet[0].id, 1u);
@@ -264,10 +264,10 @@ TEST_F(CaptureTest, OneBrokenHeaderGivesTwoBoxesAndTheLoopStillRunsFourRounds)
     std::vector<uint8_t> seen;
     for (int tick = 0; tick < 4; ++tick) {
         doc.PollCapture();
-        seen.push_back(doc.m_byProcessing[0]);
+        seen.push_back(doc.m_capture.m_byProcessing[0]);
     }
     EXPECT_EQ(seen, (std::vector<uint8_t>{10, 11, 11, 13}));
-    EXPECT_EQ(doc.m_nPollIndex, 0);
+    EXPECT_EQ(doc.m_capture.m_nPollIndex, 0);
     EXPECT_EQ(m_ui.messages.size(), 2u) << "the poll reports nothing";
 }
 
@@ -279,7 +279,7 @@ TEST_F(CaptureTest, RefusedRequeueNeverDecodesTheSameSecondTwice)
     m_wave.QueueResult(Op::AddBuffer, MMSYSERR_NOMEM);  // the card refuses header 0 once
     doc.PollCapture();
     EXPECT_EQ(doc.m_decoder.m_nSampleRing[0], 200 - 128);
-    EXPECT_EQ(doc.m_nPollIndex, 1);
+    EXPECT_EQ(doc.m_capture.m_nPollIndex, 1);
     for (int i = 1; i < 4; ++i) {
         m_wave.FillBufferWith(i, static_cast<uint8_t>(100 + i));
         doc.PollCapture();
@@ -290,7 +290,7 @@ TEST_F(CaptureTest, RefusedRequeueNeverDecodesTheSameSecondTwice)
     doc.PollCapture();
     EXPECT_EQ(doc.m_decoder.m_nSampleRing[0], 103 - 128);
     EXPECT_EQ(m_wave.HeaderIndices(Op::AddBuffer), (std::vector<int>{0}));
-    EXPECT_EQ(doc.m_nPollIndex, 1);
+    EXPECT_EQ(doc.m_capture.m_nPollIndex, 1);
     EXPECT_EQ(m_wave.QueuedCount(), 4) << "back with the card, behind the others";
     // Once filled, it is taken again in its turn.
     m_wave.FillBufferWith(1, 51);
@@ -300,7 +300,7 @@ TEST_F(CaptureTest, RefusedRequeueNeverDecodesTheSameSecondTwice)
     std::vector<uint8_t> seen;
     for (int tick = 0; tick < 4; ++tick) {
         doc.PollCapture();
-        seen.push_back(doc.m_byProcessing[0]);
+        seen.push_back(doc.m_capture.m_byProcessing[0]);
     }
     EXPECT_EQ(seen, (std::vector<uint8_t>{51, 52, 53, 50}));
     EXPECT_TRUE(m_ui.messages.empty()) << "re-queue failures are not reported";
@@ -314,8 +314,8 @@ TEST_F(CaptureTest, StopWithACardThatWillNotCloseStillStops)
     m_wave.QueueResult(Op::Close, MMSYSERR_NODRIVER);
     doc.OnProcessStop();
     EXPECT_EQ(doc.m_bRunning, 0);
-    EXPECT_FALSE(doc.m_pWaveHdr[0]);
-    EXPECT_EQ(doc.m_hWaveIn, nullptr);
+    EXPECT_FALSE(doc.m_capture.m_pWaveHdr[0]);
+    EXPECT_EQ(doc.m_capture.m_hWaveIn, nullptr);
     EXPECT_TRUE(m_ui.activeTimers.empty());
     EXPECT_TRUE(m_ui.messages.empty()) << "Stop reports nothing";
     // The card still counts itself open: the next Start says so.
@@ -343,8 +343,8 @@ TEST_F(CaptureTest, FailedLastAddReleasesTheDeviceSoTheNextStartWorks)
     EXPECT_EQ(m_wave.Count(Op::UnprepareHeader), 4);
     EXPECT_EQ(m_wave.Count(Op::Close), 1);
     EXPECT_FALSE(m_wave.m_bOpen);
-    EXPECT_FALSE(doc.m_pWaveHdr[0]);
-    EXPECT_EQ(doc.m_hWaveIn, nullptr);
+    EXPECT_FALSE(doc.m_capture.m_pWaveHdr[0]);
+    EXPECT_EQ(doc.m_capture.m_hWaveIn, nullptr);
     EXPECT_TRUE(StartEnabled());
 
     doc.OnProcessStart();
@@ -370,10 +370,10 @@ TEST_F(CaptureTest, StartWhileRunningDoesNotOpenASecondDevice)
 {
     CHalvexDoc& doc = MakeDoc();
     doc.OnProcessStart();
-    WaveHdr* first = doc.m_pWaveHdr[0].get();
+    WaveHdr* first = doc.m_capture.m_pWaveHdr[0].get();
     doc.OnProcessStart();
     EXPECT_EQ(m_wave.Count(Op::Open), 1);
-    EXPECT_EQ(doc.m_pWaveHdr[0].get(), first);
+    EXPECT_EQ(doc.m_capture.m_pWaveHdr[0].get(), first);
     EXPECT_TRUE(m_ui.messages.empty());
 }
 
@@ -416,13 +416,13 @@ TEST_F(CaptureTest, TickWhoseBufferIsNotDoneChangesNothing)
     CHalvexDoc& doc = MakeDoc();
     doc.OnProcessStart();
     m_wave.m_calls.clear();
-    doc.m_byProcessing[0] = 77;
+    doc.m_capture.m_byProcessing[0] = 77;
     m_wave.FillBufferWith(1, 200);  // not the one the poll waits for
     doc.PollCapture();
     doc.PollCapture();
-    EXPECT_EQ(doc.m_nPollIndex, 0);
+    EXPECT_EQ(doc.m_capture.m_nPollIndex, 0);
     EXPECT_TRUE(m_wave.m_calls.empty());
-    EXPECT_EQ(doc.m_byProcessing[0], 77);
+    EXPECT_EQ(doc.m_capture.m_byProcessing[0], 77);
     EXPECT_EQ(doc.m_decoder.m_nSampleRing[0], 0);
 }
 
@@ -435,27 +435,27 @@ TEST_F(CaptureTest, BuffersAreTakenInTheRotationZeroToThree)
     m_wave.FillBufferWith(0, 10);
     m_wave.FillBufferWith(2, 12);
     doc.PollCapture();
-    EXPECT_EQ(doc.m_byProcessing[47999], 10);
+    EXPECT_EQ(doc.m_capture.m_byProcessing[47999], 10);
     doc.PollCapture();
-    EXPECT_EQ(doc.m_nPollIndex, 1);
-    EXPECT_EQ(doc.m_byProcessing[0], 10);
+    EXPECT_EQ(doc.m_capture.m_nPollIndex, 1);
+    EXPECT_EQ(doc.m_capture.m_byProcessing[0], 10);
     m_wave.FillBufferWith(1, 11);
     m_wave.FillBufferWith(3, 13);
     std::vector<uint8_t> seen;
     for (int tick = 0; tick < 3; ++tick) {
         doc.PollCapture();
-        seen.push_back(doc.m_byProcessing[0]);
+        seen.push_back(doc.m_capture.m_byProcessing[0]);
     }
     EXPECT_EQ(seen, (std::vector<uint8_t>{11, 12, 13}));
-    EXPECT_EQ(doc.m_nPollIndex, 0);
+    EXPECT_EQ(doc.m_capture.m_nPollIndex, 0);
     // Each taken header went straight back to the card, in the same order.
     EXPECT_EQ(m_wave.HeaderIndices(Op::AddBuffer), (std::vector<int>{0, 1, 2, 3}));
     EXPECT_EQ(m_wave.QueuedCount(), 4);
     // And round again.
     m_wave.FillBufferWith(0, 20);
     doc.PollCapture();
-    EXPECT_EQ(doc.m_byProcessing[0], 20);
-    EXPECT_EQ(doc.m_nPollIndex, 1);
+    EXPECT_EQ(doc.m_capture.m_byProcessing[0], 20);
+    EXPECT_EQ(doc.m_capture.m_nPollIndex, 1);
 }
 
 TEST_F(CaptureTest, PollHandsEveryByteToTheDecoderUnchanged)
@@ -480,9 +480,9 @@ TEST_F(CaptureTest, TickDuringADecodingPassCopiesAndRequeuesButDecodesNothing)
     m_wave.FillBufferWith(0, 200);
     doc.m_bBusy = 1;  // as if dispatched from a message loop inside a pass
     doc.PollCapture();
-    EXPECT_EQ(doc.m_byProcessing[123], 200);
+    EXPECT_EQ(doc.m_capture.m_byProcessing[123], 200);
     EXPECT_EQ(m_wave.HeaderIndices(Op::AddBuffer), (std::vector<int>{0}));
-    EXPECT_EQ(doc.m_nPollIndex, 1);
+    EXPECT_EQ(doc.m_capture.m_nPollIndex, 1);
     EXPECT_EQ(doc.m_decoder.m_nSampleRing[0], 0);
     EXPECT_EQ(doc.m_decoder.m_nSampleRing[47999], 0);
     EXPECT_EQ(doc.m_bBusy, 1) << "the pass in progress still owns the flag";
@@ -497,14 +497,14 @@ TEST_F(CaptureTest, ShortOrOverlongRecordedCountsStayInsideTheBuffers)
 {
     CHalvexDoc& doc = MakeDoc();
     doc.OnProcessStart();
-    std::fill(std::begin(doc.m_byProcessing), std::end(doc.m_byProcessing), 99);
+    std::fill(std::begin(doc.m_capture.m_byProcessing), std::end(doc.m_capture.m_byProcessing), 99);
     std::vector<uint8_t> part = Bytes(150, 1000);
     m_wave.FillBuffer(0, part.data(), 1000);
     doc.PollCapture();
-    EXPECT_EQ(doc.m_byProcessing[999], 150);
+    EXPECT_EQ(doc.m_capture.m_byProcessing[999], 150);
     // The second before must not be decoded again: the rest is the zero line.
-    EXPECT_EQ(doc.m_byProcessing[1000], 128);
-    EXPECT_EQ(doc.m_byProcessing[47999], 128);
+    EXPECT_EQ(doc.m_capture.m_byProcessing[1000], 128);
+    EXPECT_EQ(doc.m_capture.m_byProcessing[47999], 128);
     EXPECT_EQ(doc.m_decoder.m_nSampleRing[999], 150 - 128) << "all 48,000 bytes are still decoded";
     EXPECT_EQ(doc.m_decoder.m_nSampleRing[47999], 0);
 
@@ -512,7 +512,7 @@ TEST_F(CaptureTest, ShortOrOverlongRecordedCountsStayInsideTheBuffers)
     m_wave.FillBufferWith(1, 160);
     m_wave.m_headers[1]->dwBytesRecorded.store(1u << 30);
     doc.PollCapture();
-    EXPECT_EQ(doc.m_byProcessing[47999], 160);
+    EXPECT_EQ(doc.m_capture.m_byProcessing[47999], 160);
 }
 
 TEST_F(CaptureTest, FramesInTheCapturedAudioBecomeMessageLines)
@@ -555,7 +555,7 @@ TEST_F(CaptureTest, StopReleasesTheDeviceKillsBothTimersAndReenablesStart)
     EXPECT_EQ(m_wave.Ops(), expected);
     for (const auto& call : m_wave.m_calls) EXPECT_EQ(call.result, 0u);
     EXPECT_FALSE(m_wave.m_bOpen);
-    for (const auto& hdr : doc.m_pWaveHdr) EXPECT_FALSE(hdr);
+    for (const auto& hdr : doc.m_capture.m_pWaveHdr) EXPECT_FALSE(hdr);
     EXPECT_TRUE(StartEnabled());
     FakeCmdUI stop;
     doc.OnUpdateCommand(ID_PROCESS_STOP, stop);

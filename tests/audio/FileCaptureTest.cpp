@@ -67,9 +67,9 @@ TEST(FileCaptureTest, FramesOfARecordingReachTheMessageRingInOrder)
         const int nSeconds = static_cast<int>(audio.size() / 48000) + 2;
         int nTaken = 0;
         for (int tick = 0; tick < 5000 && nTaken < nSeconds; ++tick) {
-            const int nBefore = doc.m_nPollIndex;
+            const int nBefore = doc.m_capture.m_nPollIndex;
             doc.PollCapture();
-            if (doc.m_nPollIndex != nBefore) ++nTaken;
+            if (doc.m_capture.m_nPollIndex != nBefore) ++nTaken;
             else std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
         ASSERT_EQ(nTaken, nSeconds);

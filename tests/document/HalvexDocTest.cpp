@@ -54,8 +54,8 @@ TEST_F(DocTest, ValuesAfterConstructionWithoutSettings)
     EXPECT_EQ(doc->m_bRecomputeChart, 1);
     EXPECT_EQ(doc->m_decoder.m_nSkipCount, 0);
     EXPECT_EQ(doc->m_decoder.m_frameCheck.m_bCrcTableReady, 0);
-    EXPECT_EQ(doc->m_hWaveIn, nullptr);
-    EXPECT_FALSE(doc->m_pWaveHdr[0]);
+    EXPECT_EQ(doc->m_capture.m_hWaveIn, nullptr);
+    EXPECT_FALSE(doc->m_capture.m_pWaveHdr[0]);
     EXPECT_EQ(doc->SettingsPath(), m_settings);
     EXPECT_EQ(&doc->Clock(), &m_clock);
     // Construction shows nothing and asks nothing.

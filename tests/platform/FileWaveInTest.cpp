@@ -282,3 +282,54 @@ TEST_F(FileWaveInTest, OtherRatesAreResampledTo48k)
     EXPECT_NEAR(128 - nMin, 62, 3);
     EXPECT_NEAR(nCrossings, 400 * 0.8, 3);
 }
+
+TEST_F(FileWaveInTest, TheFileIsReadAsItPlaysNotLoadedAtOpen)
+{
+    // Twenty seconds; once the device is open, the last ten are overwritten
+    // in place. A device that loaded the file at Open would still play the
+    // old bytes; one that reads as it plays hears the new ones.
+    const std::vector<uint8_t> audio = Pattern(48000 * 20);
+    const std::string path = WriteU8("growing.wav", audio);
+    CFileWaveIn dev(path, 0.0);
+    HWAVEIN h = nullptr;
+    WaveFormat fmt = CaptureFormat();
+    ASSERT_EQ(dev.Open(&h, 0, &fmt), MMSYSERR_NOERROR);
+    {
+        const auto size = static_cast<long>(fs::file_size(path));
+        FILE* f = fopen(path.c_str(), "r+b");
+        ASSERT_NE(f, nullptr);
+        ASSERT_EQ(fseek(f, size - 48000 * 10, SEEK_SET), 0);
+        const std::vector<uint8_t> newer(48000 * 10, 0x55);
+        ASSERT_EQ(fwrite(newer.data(), 1, newer.size(), f), newer.size());
+        fclose(f);
+    }
+    Buffer b;
+    dev.PrepareHeader(h, &b.hdr, kWaveHdrSize);
+    dev.Start(h);
+    std::vector<uint8_t> got;
+    for (int second = 0; second < 20; ++second) {
+        ASSERT_EQ(dev.AddBuffer(h, &b.hdr, kWaveHdrSize), MMSYSERR_NOERROR);
+        ASSERT_TRUE(WaitFor([&] { return b.Done(); })) << second;
+        got.insert(got.end(), b.data.begin(), b.data.end());
+    }
+    EXPECT_TRUE(std::equal(got.begin(), got.begin() + 48000, audio.begin()));
+    EXPECT_TRUE(std::all_of(got.end() - 48000 * 10, got.end(), [](uint8_t v) { return v == 0x55; }));
+    dev.Reset(h);
+    EXPECT_EQ(dev.Close(h), MMSYSERR_NOERROR);
+}
+
+TEST_F(FileWaveInTest, AFailedOpenNamesTheFileAndTheReason)
+{
+    HWAVEIN h = nullptr;
+    WaveFormat fmt = CaptureFormat();
+    const std::string missing = (m_dir / "none.wav").string();
+    CFileWaveIn dev(missing);
+    EXPECT_EQ(dev.Open(&h, 0, &fmt), MMSYSERR_NODRIVER);
+    EXPECT_EQ(dev.LastError().rfind("cannot read " + missing + ": ", 0), 0u) << dev.LastError();
+    EXPECT_GT(dev.LastError().size(), ("cannot read " + missing + ": ").size());
+    // A later good open clears it.
+    CFileWaveIn good(WriteU8("g.wav", Pattern(10)));
+    ASSERT_EQ(good.Open(&h, 0, &fmt), MMSYSERR_NOERROR);
+    EXPECT_EQ(good.LastError(), "");
+    EXPECT_EQ(good.Close(h), MMSYSERR_NOERROR);
+}

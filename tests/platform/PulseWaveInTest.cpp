@@ -292,3 +292,65 @@ TEST(PulseWaveInNoServerTest, AServerThatNeverAnswersIsGivenUpOn)
     close(fd);
     unlink(path.c_str());
 }
+
+namespace {
+
+// Runs pactl against the test daemon; its standard output, trimmed.
+std::string Pactl(const std::string& args)
+{
+    std::string out;
+    FILE* p = popen(("pactl " + args + " 2>&1").c_str(), "r");
+    if (p == nullptr) return out;
+    char buf[512];
+    while (fgets(buf, sizeof buf, p) != nullptr) out += buf;
+    pclose(p);
+    while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
+    return out;
+}
+
+}  // namespace
+
+TEST_F(PulseWaveInTest, DeviceIdsNameTheSourcesOfTheScanWhateverCameOrWentSince)
+{
+    const std::string second = Pactl("load-module module-pipe-source file=" + m_daemon.Dir() +
+                                     "/fifo2 format=u8 rate=48000 channels=1 source_name=second"
+                                     " source_properties=device.description=Second");
+    ASSERT_FALSE(second.empty()) << m_daemon.Log();
+    CPulseWaveIn dev;
+    ASSERT_EQ(dev.GetNumDevs(), 2u);  // the scan a menu is built from
+    WaveInCaps caps;
+    ASSERT_EQ(dev.GetDevCaps(1, &caps, kWaveInCapsSize), MMSYSERR_NOERROR);
+    EXPECT_STREQ(caps.szPname, "Second");
+
+    // TestCard is unplugged: the server now lists Second first.
+    std::string modules = Pactl("list short modules");
+    size_t at = modules.find("source_name=testsrc");
+    ASSERT_NE(at, std::string::npos) << modules;
+    size_t lineStart = modules.rfind('\n', at);
+    lineStart = lineStart == std::string::npos ? 0 : lineStart + 1;
+    const std::string index = modules.substr(lineStart, modules.find('\t', lineStart) - lineStart);
+    Pactl("unload-module " + index);
+    ASSERT_EQ(Pactl("list short sources").find("testsrc"), std::string::npos);
+
+    HWAVEIN h = nullptr;
+    WaveFormat fmt = CaptureFormat();
+    EXPECT_EQ(dev.Open(&h, 0, &fmt), MMSYSERR_BADDEVICEID) << "TestCard is gone; nothing else is opened in its place";
+    ASSERT_EQ(dev.Open(&h, 1, &fmt), MMSYSERR_NOERROR) << "Second is still there: " << dev.LastError();
+    EXPECT_EQ(dev.Close(h), MMSYSERR_NOERROR);
+}
+
+TEST(PulseWaveInNoServerTest, AFailedOpenSaysWhyForTheLog)
+{
+    std::string nowhere = "unix:/tmp/halvex-no-such-dir-" + std::to_string(getpid()) + "/native";
+    setenv("PULSE_SERVER", nowhere.c_str(), 1);
+    CPulseWaveIn dev;
+    HWAVEIN h = nullptr;
+    WaveFormat fmt = CaptureFormat();
+    EXPECT_EQ(dev.Open(&h, WAVE_MAPPER, &fmt), MMSYSERR_NODRIVER);
+    const std::string why = dev.LastError();
+    EXPECT_EQ(why.rfind("cannot connect to the sound server: ", 0), 0u) << why;
+    EXPECT_GT(why.size(), std::string("cannot connect to the sound server: ").size());
+    EXPECT_EQ(dev.Open(&h, 0, &fmt), MMSYSERR_NODRIVER);
+    EXPECT_EQ(dev.LastError().rfind("cannot connect to the sound server: ", 0), 0u) << dev.LastError();
+    unsetenv("PULSE_SERVER");
+}

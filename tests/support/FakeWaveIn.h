@@ -1,7 +1,8 @@
 #pragma once
 // A scriptable wave-in device for tests. It behaves like a well-mannered sound
-// card (prepare sets the prepared flag, add queues, reset hands every queued
-// buffer back done, an unprepared header cannot be added) but fills nothing by
+// card, through the devices' own buffer queue (prepare sets the prepared flag,
+// add queues, reset hands every queued buffer back done, an unprepared header
+// cannot be added) but fills nothing by
 // itself: a test fills header i with FillBuffer and then runs the poll. Every
 // call is recorded, and each operation's result can be scripted, either once
 // per call in order (QueueResult) or for every call (SetResult).
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "platform/WaveIn.h"
+#include "platform/WaveInQueue.h"
 
 class FakeWaveIn : public wavein::IWaveIn
 {
@@ -59,16 +61,7 @@ public:
     bool FillBuffer(int i, const uint8_t* bytes, uint32_t n)
     {
         if (i < 0 || i >= static_cast<int>(m_headers.size())) return false;
-        wavein::WaveHdr* hdr = m_headers[static_cast<size_t>(i)];
-        n = std::min(n, hdr->dwBufferLength);
-        if (bytes == nullptr)
-            n = 0;
-        else if (n > 0)
-            std::memcpy(hdr->lpData, bytes, n);
-        hdr->dwBytesRecorded.store(n, std::memory_order_relaxed);
-        uint32_t flags = hdr->dwFlags.load(std::memory_order_relaxed);
-        hdr->dwFlags.store((flags | wavein::WHDR_DONE) & ~wavein::WHDR_INQUEUE,
-                           std::memory_order_release);
+        m_queue.Complete(m_headers[static_cast<size_t>(i)], bytes, n);
         return true;
     }
     // Fills header i entirely with one value.
@@ -158,8 +151,8 @@ public:
     unsigned PrepareHeader(wavein::HWAVEIN handle, wavein::WaveHdr* hdr, unsigned hdrSize) override
     {
         unsigned r = Next(Op::PrepareHeader);
-        if (r == 0) r = CheckHeaderCall(handle, hdr, hdrSize);
-        if (r == 0) hdr->dwFlags.fetch_or(wavein::WHDR_PREPARED);
+        if (r == 0) r = CheckHandle(handle);
+        if (r == 0) r = m_queue.Prepare(hdr, hdrSize);
         Record(Op::PrepareHeader, 0, hdr, r);
         return r;
     }
@@ -167,9 +160,8 @@ public:
     unsigned UnprepareHeader(wavein::HWAVEIN handle, wavein::WaveHdr* hdr, unsigned hdrSize) override
     {
         unsigned r = Next(Op::UnprepareHeader);
-        if (r == 0) r = CheckHeaderCall(handle, hdr, hdrSize);
-        if (r == 0 && (hdr->dwFlags.load() & wavein::WHDR_INQUEUE)) r = wavein::WAVERR_STILLPLAYING;
-        if (r == 0) hdr->dwFlags.fetch_and(~wavein::WHDR_PREPARED);
+        if (r == 0) r = CheckHandle(handle);
+        if (r == 0) r = m_queue.Unprepare(hdr, hdrSize);
         Record(Op::UnprepareHeader, 0, hdr, r);
         return r;
     }
@@ -177,13 +169,8 @@ public:
     unsigned AddBuffer(wavein::HWAVEIN handle, wavein::WaveHdr* hdr, unsigned hdrSize) override
     {
         unsigned r = Next(Op::AddBuffer);
-        if (r == 0) r = CheckHeaderCall(handle, hdr, hdrSize);
-        if (r == 0 && !(hdr->dwFlags.load() & wavein::WHDR_PREPARED)) r = wavein::WAVERR_UNPREPARED;
-        if (r == 0) {
-            hdr->dwBytesRecorded.store(0);
-            uint32_t flags = hdr->dwFlags.load();
-            hdr->dwFlags.store((flags & ~wavein::WHDR_DONE) | wavein::WHDR_INQUEUE);
-        }
+        if (r == 0) r = CheckHandle(handle);
+        if (r == 0) r = m_queue.Add(hdr, hdrSize);
         Record(Op::AddBuffer, 0, hdr, r);
         return r;
     }
@@ -203,11 +190,7 @@ public:
         if (r == 0 && (!m_bOpen || handle != Handle())) r = wavein::MMSYSERR_INVALHANDLE;
         if (r == 0) {
             m_bStarted = false;
-            for (wavein::WaveHdr* h : m_headers) {
-                uint32_t flags = h->dwFlags.load();
-                if (flags & wavein::WHDR_INQUEUE)
-                    h->dwFlags.store((flags | wavein::WHDR_DONE) & ~wavein::WHDR_INQUEUE);
-            }
+            m_queue.ReturnAll();
         }
         Record(Op::Reset, 0, nullptr, r);
         return r;
@@ -231,12 +214,9 @@ public:
 private:
     wavein::HWAVEIN Handle() { return reinterpret_cast<wavein::HWAVEIN>(this); }
 
-    unsigned CheckHeaderCall(wavein::HWAVEIN handle, wavein::WaveHdr* hdr, unsigned hdrSize)
+    unsigned CheckHandle(wavein::HWAVEIN handle)
     {
-        if (!m_bOpen || handle != Handle()) return wavein::MMSYSERR_INVALHANDLE;
-        if (hdr == nullptr || hdrSize != wavein::kWaveHdrSize || hdr->lpData == nullptr)
-            return wavein::MMSYSERR_INVALPARAM;
-        return 0;
+        return !m_bOpen || handle != Handle() ? wavein::MMSYSERR_INVALHANDLE : 0u;
     }
 
     unsigned Next(Op op)
@@ -271,4 +251,5 @@ private:
 
     std::map<Op, std::deque<unsigned>> m_queued;
     std::map<Op, unsigned> m_fixed;
+    wavein::CWaveInQueue m_queue;
 };

@@ -167,3 +167,43 @@ TEST_F(DecodeSettings, ANewFileIsCreatedAndAFailedRunStoresNothing)
     EXPECT_EQ(Run("--settings", "/dev/null"), 2);
     EXPECT_EQ(Run("--settings=", "/dev/null"), 2);
 }
+
+TEST_F(DecodeSettings, AFileThatIsNoSettingsFileIsRefusedAndLeftUntouched)
+{
+    WriteRecording();
+    const fs::path notes = m_dir / "notes.txt";
+    std::ofstream(notes) << "14:03 NOAA 18, strong signal\n";
+    // A recording named where the settings file was meant to go.
+    const fs::path wav = m_dir / "pass.wav";
+    std::ofstream(wav, std::ios::binary) << std::string("RIFF\x24\x77\x01\x00WAVEfmt ", 16) << std::string(500, '\x80');
+    for (const fs::path& wrong : {notes, wav}) {
+        SCOPED_TRACE(wrong.string());
+        const std::string before = ReadText(wrong);
+        EXPECT_EQ(Run("--settings '" + wrong.string() + "' -", m_raw.string()), 2);
+        EXPECT_EQ(ReadText(wrong), before);
+        const std::string err = ReadText(m_dir / "err");
+        EXPECT_EQ(err, "halvex3-decode: " + wrong.string() +
+                           " is not a settings file (no REGEDIT4 header); it is left as it is\n");
+        EXPECT_EQ(ReadText(m_dir / "out"), "") << "nothing decoded";
+    }
+    EXPECT_FALSE(fs::exists(notes.string() + ".bad"));
+    EXPECT_FALSE(fs::exists(wav.string() + ".bad"));
+}
+
+TEST_F(DecodeSettings, DamagedSettingsFilesAreKeptAsideUnderNamesOfTheirOwn)
+{
+    WriteRecording();
+    const std::vector<std::string> damaged = {"REGEDIT4\n[HKEY_CURRENT_USER\\SOFTWARE\n",
+                                              "REGEDIT4\n\"ViewMode\"=dword:1\n"};
+    for (const std::string& text : damaged) {
+        std::ofstream(m_settings, std::ios::binary) << text;
+        ASSERT_EQ(Run("--settings '" + m_settings.string() + "' -", m_raw.string()), 0);
+        const std::string err = ReadText(m_dir / "err");
+        EXPECT_EQ(err.rfind("halvex3-decode: settings file " + m_settings.string() + ": not a settings file", 0), 0u)
+            << "the message carries the name of the program that prints it: " << err;
+    }
+    EXPECT_EQ(ReadText(m_settings.string() + ".bad"), damaged[0]);
+    EXPECT_EQ(ReadText(m_settings.string() + ".bad.1"), damaged[1]) << "the first copy is not overwritten";
+    StoredSettings stored;
+    EXPECT_EQ(ReadStoredSettings(m_settings.string(), stored), SettingsRead::Loaded);
+}

@@ -238,7 +238,7 @@ TEST_F(PredictTool, UnreadableSettingsExitOne)
 
     std::ofstream(m_dir / "corrupt.reg") << "\x01\x02garbage";
     r = Run({"--settings", (m_dir / "corrupt.reg").string()});
-    EXPECT_EQ(1, r.nExit);
+    EXPECT_EQ(2, r.nExit) << "no settings file at all: refused as a usage error";
     EXPECT_EQ(1, CountLines(r.strErr)) << r.strErr;
 }
 
@@ -341,4 +341,17 @@ TEST_F(PredictTool, WatchRedrawsWithTheDopplerOfThePreviousDrawing)
     EXPECT_EQ(expected, out.substr(0, expected.size()));
     EXPECT_TRUE(WIFEXITED(status));
     EXPECT_EQ(0, WEXITSTATUS(status));
+}
+
+TEST_F(PredictTool, AFileThatIsNoSettingsFileIsRefusedAsAUsageError)
+{
+    const fs::path notes = m_dir / "notes.txt";
+    std::ofstream(notes) << "14:03 NOAA 18, strong signal\n";
+    const RunResult r = Run({"--settings", notes.string(), "--at", kAtText});
+    EXPECT_EQ(2, r.nExit);
+    EXPECT_EQ("halvex3-predict: " + notes.string() +
+                  " is not a settings file (no REGEDIT4 header); it is left as it is\n",
+              r.strErr);
+    EXPECT_EQ("", r.strOut);
+    EXPECT_EQ("14:03 NOAA 18, strong signal\n", ReadFile(notes));
 }

@@ -15,6 +15,7 @@
 #include "document/HalvexDoc.h"
 #include "document/Settings.h"
 #include "platform/Cp1252.h"
+#include "platform/Registry.h"
 
 namespace {
 
@@ -46,7 +47,8 @@ const char kUsage[] =
     "Example: rtl_fm -f 466.0M -s 24000 | halvex3-decode -t s16le -r 24000 -\n"
     "\n"
     "Exit status: 0 done, 1 the input cannot be read (or breaks off) or the output\n"
-    "or a log file cannot be written, 2 usage error.\n";
+    "or a log file cannot be written, 2 usage error (or a --settings FILE that is\n"
+    "not a settings file: it is left untouched).\n";
 
 struct CommandLine
 {
@@ -177,7 +179,15 @@ int main(int argc, char** argv)
 
     std::unique_ptr<CHalvexDoc> pSettingsDoc;
     if (!cl.strSettings.empty()) {
+        // A file named by mistake (notes, a recording) is refused, not
+        // replaced by a settings file.
+        std::string why;
+        if (reg::IsOtherThanSettingsFile(cl.strSettings, why)) {
+            std::fprintf(stderr, "%s: %s; it is left as it is\n", kProgram, why.c_str());
+            return 2;
+        }
         DocEnvironment env;  // no window, no sound cards
+        env.strProgramName = kProgram;
         env.strSettingsPath = cl.strSettings;
         env.bSaveSettings = false;
         pSettingsDoc = std::make_unique<CHalvexDoc>(env);

@@ -47,7 +47,8 @@ const char kUsage[] =
     "  -h, --help       show this help\n"
     "  --version        show the version\n"
     "\n"
-    "Exit status: 0 done, 1 the settings file cannot be read, 2 usage error.\n";
+    "Exit status: 0 done, 1 the settings file cannot be read, 2 usage error (or a\n"
+    "--settings FILE that is not a settings file: it is left untouched).\n";
 
 std::atomic<bool> g_bInterrupted{false};
 
@@ -126,6 +127,11 @@ int LoadSettings(const Options& options, CSatelliteTable& table, double& homeLat
     const std::string path = options.bSettingsGiven ? options.strSettings : DefaultSettingsPath();
     // Look first without the settings layer, which would carry on with the
     // defaults: a file the user pointed at must be there and be a settings file.
+    std::string why;
+    if (options.bSettingsGiven && reg::IsOtherThanSettingsFile(path, why)) {
+        std::fprintf(stderr, "%s: %s; it is left as it is\n", kProgram, why.c_str());
+        return 2;
+    }
     reg::CRegFile file;
     std::string error;
     switch (file.Load(path, &error)) {
@@ -145,8 +151,11 @@ int LoadSettings(const Options& options, CSatelliteTable& table, double& homeLat
         return 1;
     }
     StoredSettings stored;
-    if (ReadStoredSettings(path, stored) == SettingsRead::Unreadable)
-        return 1;  // it changed under us; the settings layer has said why
+    if (ReadStoredSettings(path, stored) == SettingsRead::Unreadable) {
+        // It changed under us.
+        std::fprintf(stderr, "%s: cannot read settings file %s\n", kProgram, path.c_str());
+        return 1;
+    }
     stored.CopyTableTo(table);
     homeLat = stored.dHomeLat;
     homeLon = stored.dHomeLon;
