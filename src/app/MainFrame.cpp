@@ -366,7 +366,8 @@ void CMainFrame::OnUpdateViewStatusBar(wxUpdateUIEvent& event)
 
 void CMainFrame::OpenHelp()
 {
-    // A missing manual is left to the opener to report.
+    // A missing manual is left to the opener to report; a missing opener is
+    // reported by the shell.
     if (m_pShell)
         m_pShell->ShellExecute("open", HelpFilePath(), "");
 }

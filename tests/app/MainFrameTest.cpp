@@ -293,6 +293,22 @@ TEST_F(MainWindowTest, EveryHelpCommandOpensTheManual)
     }
 }
 
+TEST_F(MainWindowTest, HelpAndMixerThatStartNothingShowABox)
+{
+    Open();
+    m_bShellFails = true;
+    CModalScript script;
+    for (int id : std::vector<int>{IDR_HELP_FINDER, IDR_HELP, ID_OPTIONS_MIXER})
+        Choose(id);
+    ASSERT_EQ(m_shellCalls.size(), 3u);
+    ASSERT_EQ(script.m_seen.size(), 3u);
+    for (const auto& seen : script.m_seen) {
+        EXPECT_EQ(seen.strClass, "wxMessageDialog");
+        EXPECT_EQ(seen.strTitle, "Halvex");
+        EXPECT_EQ(seen.strMessage, "The program xdg-open was not found.");
+    }
+}
+
 TEST_F(MainWindowTest, ToolbarAndStatusBarToggleFromTheViewMenu)
 {
     Open();
