@@ -89,7 +89,7 @@ int CountOf(const std::string& text, const std::string& what)
 
 }  // namespace
 
-TEST(DecodeTool, RawInputFromATerminalIsSaidOnce)
+TEST(DecodeAtATerminal, RawInputFromATerminalIsSaidOnce)
 {
     for (const char* arg : {static_cast<const char*>(nullptr), "-"}) {
         const TerminalRun run = RunAtTerminal("some typed bytes\nand more", arg);
