@@ -35,6 +35,21 @@ std::string FindDataFile(const std::string& strName)
     return FindDataFile(strName, ExecutableDirectory(), HALVEX_DATADIR);
 }
 
+std::string MissingDataFileReport(const std::string& strName, const std::string& strExeDir,
+                                  const std::string& strDataDir)
+{
+    const std::string beside = WithTrailingSlash(strExeDir) + strName;
+    const std::string installed = WithTrailingSlash(strDataDir) + strName;
+    if (IsRegularFile(beside) || IsRegularFile(installed))
+        return {};
+    return "halvex3: " + strName + " not found; looked for " + beside + " and " + installed;
+}
+
+std::string MissingDataFileReport(const std::string& strName)
+{
+    return MissingDataFileReport(strName, ExecutableDirectory(), HALVEX_DATADIR);
+}
+
 std::string HelpFilePath()
 {
     return FindDataFile("manual/index.html");

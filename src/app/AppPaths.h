@@ -10,5 +10,10 @@
 std::string FindDataFile(const std::string& strName);
 std::string FindDataFile(const std::string& strName, const std::string& strExeDir,
                          const std::string& strDataDir);
+// Empty when the shipped file is found; otherwise a line for standard error
+// that names both places looked at.
+std::string MissingDataFileReport(const std::string& strName);
+std::string MissingDataFileReport(const std::string& strName, const std::string& strExeDir,
+                                  const std::string& strDataDir);
 // The start page of the manual.
 std::string HelpFilePath();

@@ -16,6 +16,7 @@
 #include "document/CommandIds.h"
 #include "document/HalvexDoc.h"
 #include "document/Settings.h"
+#include "document/ReportingShell.h"
 #include "platform/Shell.h"
 #include "platform/WaveIn.h"
 
@@ -83,11 +84,16 @@ bool CHalvexApp::CreateMainWindow(const AppOptions& options, std::unique_ptr<wav
     m_pWaveIn = pWaveIn ? std::move(pWaveIn) : MakeWaveIn(options.strInput);
     m_pShell = pShell ? std::move(pShell) : MakeShell();
     m_pUi = std::make_unique<CWxDocUi>();
-    m_pDoc = std::make_unique<CHalvexDoc>(
-        MakeDocEnvironment(m_pUi.get(), m_pWaveIn.get(), m_pShell.get(), options.strSettings));
+    // Help and the mixer say what is missing when nothing could be started.
+    m_pReportingShell = std::make_unique<CReportingShell>(*m_pShell, *m_pUi);
+    m_pDoc = std::make_unique<CHalvexDoc>(MakeDocEnvironment(
+        m_pUi.get(), m_pWaveIn.get(), m_pReportingShell.get(), options.strSettings));
     ApplyDocOptions(*m_pDoc, options.nViewMode, options.strLogDir);
 
-    auto* pFrame = new CMainFrame(*m_pDoc, *m_pUi, m_pShell.get());
+    auto* pFrame = new CMainFrame(*m_pDoc, *m_pUi, m_pReportingShell.get());
+    // The chart's box names only the file; the terminal learns where it was looked for.
+    if (const std::string strMissing = MissingDataFileReport("globe.dat"); !strMissing.empty())
+        std::fprintf(stderr, "%s\n", strMissing.c_str());
     if (!pFrame->Create(FindDataFile("globe.dat"))) {
         pFrame->Destroy();
         DestroyDocument();

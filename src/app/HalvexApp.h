@@ -62,6 +62,7 @@ private:
     std::unique_ptr<CWxDocUi> m_pUi;
     std::unique_ptr<wavein::IWaveIn> m_pWaveIn;
     std::unique_ptr<IShell> m_pShell;
+    std::unique_ptr<IShell> m_pReportingShell;  // m_pShell, reporting failures through m_pUi
     std::unique_ptr<CHalvexDoc> m_pDoc;
     CMainFrame* m_pFrame = nullptr;
     wxTimer m_signalTimer;

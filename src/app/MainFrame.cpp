@@ -1,10 +1,13 @@
 #include "app/MainFrame.h"
 
+#include <algorithm>
 #include <map>
 #include <utility>
 #include <vector>
 
 #include <wx/accel.h>
+#include <wx/dcclient.h>
+#include <wx/gdicmn.h>
 #include <wx/filedlg.h>
 #include <wx/menu.h>
 #include <wx/print.h>
@@ -22,6 +25,7 @@
 #include "document/HalvexDoc.h"
 #include "platform/Shell.h"
 #include "view/HalvexViewWx.h"
+#include "view/ModePaintersWx.h"
 
 namespace {
 
@@ -109,6 +113,7 @@ bool CMainFrame::Create(const std::string& strGlobePath)
 
     m_pView = new CHalvexView(this, *m_pDoc, strGlobePath);
     m_ui.SetView(m_pView);
+    FitMessagesWidth();
 
     const int firstDoc = W(ID_PROCESS_START);
     const int lastDoc = W(ID_OPTIONS_HOMELOCATION);
@@ -364,9 +369,24 @@ void CMainFrame::OnUpdateViewStatusBar(wxUpdateUIEvent& event)
     event.Check(GetStatusBar() && GetStatusBar()->IsShown());
 }
 
+void CMainFrame::FitMessagesWidth()
+{
+    // The first window shows the longest message and expansion lines whole,
+    // as far as the screen allows.
+    wxClientDC dc(m_pView);
+    const int nWanted = WidestMessagesRow(dc) + 8;
+    const int nScreen = wxGetClientDisplayRect().GetWidth();
+    const wxSize client = GetClientSize();
+    const wxSize frame = GetSize();
+    const int nWidth = std::min(nWanted, nScreen - (frame.GetWidth() - client.GetWidth()));
+    if (client.GetWidth() < nWidth)
+        SetClientSize(nWidth, client.GetHeight());
+}
+
 void CMainFrame::OpenHelp()
 {
-    // A missing manual is left to the opener to report.
+    // A missing manual is left to the opener to report; a missing opener is
+    // reported by the shell.
     if (m_pShell)
         m_pShell->ShellExecute("open", HelpFilePath(), "");
 }

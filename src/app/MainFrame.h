@@ -39,6 +39,8 @@ public:
     void ShowKeyIndicators(bool bCaps, bool bNum, bool bScroll);
 
 private:
+    // Widens the new window to the messages mode's longest lines.
+    void FitMessagesWidth();
     wxMenuBar* BuildMenuBar();
     bool BuildToolBar();
     bool BuildStatusBar();

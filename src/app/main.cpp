@@ -6,11 +6,40 @@
 #include <vector>
 
 #include <wx/app.h>
+#include <wx/log.h>
 
 #include "app/CommandLine.h"
 #include "app/HalvexApp.h"
 #include "app/HeadlessRunner.h"
 #include "platform/Registry.h"
+
+namespace {
+
+bool g_bNoDisplay = false;
+
+// The application as started from the command line. Without a display the
+// toolkit refuses to start and would then try to show that refusal in a
+// window of its own, which ends in a trap; say it on the terminal instead.
+class CDesktopApp final : public CHalvexApp
+{
+public:
+    bool Initialize(int& argc, wxChar** argv) override
+    {
+        const bool bWasLogging = wxLog::EnableLogging(false);
+        const bool bOk = CHalvexApp::Initialize(argc, argv);
+        wxLog::EnableLogging(bWasLogging);
+        if (!bOk) {
+            g_bNoDisplay = true;
+            std::fputs("halvex3: no display could be opened (DISPLAY, WAYLAND_DISPLAY); run "
+                       "without a window with 'halvex3 -Embedding', or on a virtual display "
+                       "with 'xvfb-run -a halvex3'\n",
+                       stderr);
+        }
+        return bOk;
+    }
+};
+
+}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -24,7 +53,7 @@ int main(int argc, char** argv)
         return 0;
     }
     if (options.bVersion) {
-        std::puts("Halvex3 version 2.1");
+        std::printf("halvex3 %s\n", HALVEX_VERSION);
         return 0;
     }
     std::string strWhy;
@@ -36,8 +65,9 @@ int main(int argc, char** argv)
     if (options.bHeadless)
         return RunHeadless(options);
 
-    auto* pApp = new CHalvexApp;
+    auto* pApp = new CDesktopApp;
     pApp->SetStartOptions(options);
     wxApp::SetInstance(pApp);
-    return wxEntry(argc, argv);
+    const int nExit = wxEntry(argc, argv);
+    return g_bNoDisplay ? 1 : nExit;
 }

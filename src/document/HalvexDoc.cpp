@@ -324,11 +324,20 @@ void CHalvexDoc::OnOptionsHomeLocation()
 {
     std::string strLatitude = FormatLatitude(m_dHomeLat);
     std::string strLongitude = FormatLongitude(m_dHomeLon);
-    if (!m_env.pUi->RunHomeLocationDialog(strLatitude, strLongitude))
-        return;
     IDocUi* pUi = m_env.pUi;
     auto show = [pUi](const std::string& text) { pUi->ShowMessage(text); };
-    m_dHomeLat = ParseCoordinate(strLatitude, true, show);
-    m_dHomeLon = ParseCoordinate(strLongitude, false, show);
-    m_bRecomputeChart = 1;
+    // A typing slip must not cost the stored place: the dialog comes back with
+    // the texts as typed until both read or the user cancels.
+    while (pUi->RunHomeLocationDialog(strLatitude, strLongitude)) {
+        double dLat = 0.0;
+        double dLon = 0.0;
+        const bool bLatOk = ReadCoordinate(strLatitude, true, show, dLat);
+        const bool bLonOk = ReadCoordinate(strLongitude, false, show, dLon);
+        if (bLatOk && bLonOk) {
+            m_dHomeLat = dLat;
+            m_dHomeLon = dLon;
+            m_bRecomputeChart = 1;
+            return;
+        }
+    }
 }

@@ -37,6 +37,8 @@ public:
     bool ReadInt(int& value)
     {
         SkipSpace();
+        if (AtSign())
+            return false;
         const char* start = m_text.c_str() + m_pos;
         char* end = nullptr;
         long long n = ::strtoll_l(start, &end, 10, CLocale());
@@ -56,6 +58,8 @@ public:
     bool ReadDouble(double& value)
     {
         SkipSpace();
+        if (AtSign())
+            return false;
         const char* start = m_text.c_str() + m_pos;
         char* end = nullptr;
         double d = ::strtod_l(start, &end, CLocale());
@@ -72,7 +76,20 @@ public:
             ++m_pos;
     }
 
+    // True when only white space is left after the fields read so far.
+    bool AtEnd()
+    {
+        SkipSpace();
+        return m_pos == m_text.size();
+    }
+
 private:
+    // The hemisphere letter carries the sign, so a field may not carry one.
+    bool AtSign() const
+    {
+        return m_pos < m_text.size() && (m_text[m_pos] == '-' || m_text[m_pos] == '+');
+    }
+
     const std::string& m_text;
     size_t m_pos = 0;
 };
@@ -139,11 +156,19 @@ std::string Format(char letter, int degreeDigits, double value)
 
 double ParseCoordinate(const std::string& text, bool bLatitude, const MessageSink& showMessage)
 {
+    double value = 0.0;
+    ReadCoordinate(text, bLatitude, showMessage, value);
+    return value;
+}
+
+bool ReadCoordinate(const std::string& text, bool bLatitude, const MessageSink& showMessage,
+                    double& value)
+{
     auto show = [&](const char* message) {
         if (showMessage)
             showMessage(message);
     };
-    double value = 0.0;
+    value = 0.0;
     double sign = 1.0;
 
     // The letter is tested before any trimming: a leading blank is an error.
@@ -151,14 +176,14 @@ double ParseCoordinate(const std::string& text, bool bLatitude, const MessageSin
     if (bLatitude) {
         if (letter != 'N' && letter != 'n' && letter != 'S' && letter != 's') {
             show("The latitude must begin with 'N' or 'S'.  Please try again");
-            return 0.0;
+            return false;
         }
         if (letter == 'S' || letter == 's')
             sign = -1.0;
     } else {
         if (letter != 'E' && letter != 'e' && letter != 'W' && letter != 'w') {
             show("The longitude must begin with 'E' or 'W'.  Please try again");
-            return 0.0;
+            return false;
         }
         if (letter == 'W' || letter == 'w')
             sign = -1.0;
@@ -174,10 +199,13 @@ double ParseCoordinate(const std::string& text, bool bLatitude, const MessageSin
             ++blanks;
     }
 
+    const char* const notUnderstood =
+        "Your coordinate string could not be understood.  Please try again.";
     CScanner scan(body);
     if (dots >= 2) {
         show("There are multiple decimal points in one of the coordinates.\n"
              "Please use an unambiguous format. Eg. a space between degrees and minutes.");
+        return false;
     } else if (blanks == 0) {
         double degrees = 0.0;
         scan.ReadDouble(degrees);
@@ -196,7 +224,15 @@ double ParseCoordinate(const std::string& text, bool bLatitude, const MessageSin
             scan.ReadDouble(seconds);
         value = minutes * kPerMinute + seconds * kPerSecond + degrees;
     } else {
-        show("Your coordinate string could not be understood.  Please try again.");
+        show(notUnderstood);
+        return false;
+    }
+    // Whatever the fields did not take (a decimal comma, a degree sign, a signed
+    // field, a trailing word) would otherwise be dropped without a word.
+    if (!scan.AtEnd()) {
+        value = 0.0;
+        show(notUnderstood);
+        return false;
     }
 
     value *= sign;
@@ -206,8 +242,9 @@ double ParseCoordinate(const std::string& text, bool bLatitude, const MessageSin
         show(bLatitude ? "The latitude that you have entered is invalid. Please try again"
                        : "The longitude that you have entered is invalid. Please try again");
         value = 0.0;
+        return false;
     }
-    return value;
+    return true;
 }
 
 std::string FormatLatitude(double dLatitude)

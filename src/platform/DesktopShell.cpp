@@ -62,8 +62,27 @@ std::vector<std::string> CDesktopShell::CommandFor(const std::string& verb, cons
 
 bool CDesktopShell::ShellExecute(const std::string& verb, const std::string& file, const std::string& params)
 {
+    m_strLastFailure.clear();
     std::vector<std::string> argv = CommandFor(verb, file, params);
-    return !argv.empty() && SpawnDetached(argv);
+    if (argv.empty()) {
+        if (file == "sndvol32")
+            m_strLastFailure =
+                "No audio mixer program was found. Install pavucontrol (or "
+                "gnome-control-center, or alsamixer and a terminal emulator).";
+        else if ((verb.empty() || verb == "open") && !file.empty())
+            m_strLastFailure = "Nothing can open " + file +
+                               "\nThe program xdg-open was not found; it comes with the "
+                               "xdg-utils package.";
+        else
+            m_strLastFailure = "Nothing can " + (verb.empty() ? std::string("open") : verb) + " " +
+                               (file.empty() ? std::string("an empty name") : file) + ".";
+        return false;
+    }
+    if (!SpawnDetached(argv)) {
+        m_strLastFailure = "The program " + argv[0] + " could not be started.";
+        return false;
+    }
+    return true;
 }
 
 bool CDesktopShell::SpawnDetached(const std::vector<std::string>& argv)

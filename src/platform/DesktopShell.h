@@ -19,6 +19,9 @@ public:
 
     bool ShellExecute(const std::string& verb, const std::string& file,
                       const std::string& params) override;
+    // Names the program that is missing (xdg-open, or the mixers looked for)
+    // or the one that could not be started.
+    std::string LastFailure() const override { return m_strLastFailure; }
 
     // The command line a request would run (first item: the full path of the
     // program), or empty when nothing on the search path can serve it.
@@ -32,4 +35,5 @@ public:
 
 private:
     std::string m_strPath;
+    std::string m_strLastFailure;
 };

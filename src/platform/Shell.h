@@ -11,4 +11,7 @@ public:
     // Returns false when nothing could be started.
     virtual bool ShellExecute(const std::string& verb, const std::string& file,
                               const std::string& params) = 0;
+    // After ShellExecute returned false: what was missing or failed, in a
+    // sentence fit for a message box; empty when there is nothing to add.
+    virtual std::string LastFailure() const { return {}; }
 };

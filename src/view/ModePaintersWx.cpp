@@ -1,5 +1,8 @@
 #include "view/ModePaintersWx.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <string>
 #include <vector>
 
 #include <wx/bitmap.h>
@@ -9,6 +12,8 @@
 #include <wx/image.h>
 
 #include "document/HalvexDoc.h"
+#include "messages/Interpretation.h"
+#include "messages/MessageStore.h"
 #include "platform/Cp1252.h"
 #include "view/ChartView.h"
 #include "view/MessagesView.h"
@@ -143,4 +148,29 @@ void PaintChartMode(wxDC& dc, CHalvexDoc& doc, CWorldChart& chart)
         wxDCBrushChanger redFill(dc, wxBrush(wxColour(255, 0, 0)));
         dc.DrawRectangle(kChartCentre, kChartCentre, 1, 1);
     }
+}
+
+int WidestMessagesRow(wxDC& dc)
+{
+    wxDCFontChanger font(dc, wxFont(wxFontInfo(10).FaceName("Courier New")));
+    const std::vector<uint8_t> frame(46, 0xDB);
+    FrameVerdict verdict;
+    verdict.wComputed = 0xDBDB;
+    const int64_t lateIn2009 = 1261871999;  // 2009-12-26 23:59:59, wide digits
+    OrbitElements elements;
+    elements.nCode = 10;
+    elements.nEqxTime = lateIn2009;
+    elements.dEql = 359.999;
+    elements.dDl = -25.999;
+    elements.dPerMin = 102.999;
+    elements.dA = 7229.999;
+    elements.dARate = -25.5;
+    elements.dInc = 98.99999;
+    int widest = 0;
+    for (const std::string& text :
+         {CMessageStore::FormatMessageLine(frame.data(), static_cast<int>(frame.size()), verdict,
+                                           lateIn2009),
+          FormatOrbitBulletin(elements)})
+        widest = std::max(widest, dc.GetTextExtent(ScreenText(text)).GetWidth());
+    return widest;
 }

@@ -9,3 +9,8 @@ void PaintSignalMode(wxDC& dc, CHalvexDoc& doc);
 void PaintMessagesMode(wxDC& dc, CHalvexDoc& doc);
 void PaintSatellitesMode(wxDC& dc, CHalvexDoc& doc);
 void PaintChartMode(wxDC& dc, CHalvexDoc& doc, CWorldChart& chart);
+
+// Pixels needed, in the table font on this dc, for the longest lines the
+// messages mode shows: a longest frame's line with a failed check value and
+// an orbit bulletin's expansion line.
+int WidestMessagesRow(wxDC& dc);

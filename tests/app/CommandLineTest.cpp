@@ -48,6 +48,16 @@ TEST(CommandLineTest, BadCommandLinesAreRefusedWithAReason)
     EXPECT_NE(CommandLineHelp("halvex3").find("--log-dir DIR"), std::string::npos);
 }
 
+TEST(AppPathsTest, AMissingDataFileNamesBothPlacesLookedAt)
+{
+    CTempDir exe, data;
+    const std::string report = MissingDataFileReport("globe.dat", exe.Str(), data.Str());
+    EXPECT_EQ(report, "halvex3: globe.dat not found; looked for " + exe.Str() + "globe.dat and " +
+                          data.Str() + "globe.dat");
+    std::ofstream(data.Path() / "globe.dat") << "x";
+    EXPECT_EQ(MissingDataFileReport("globe.dat", exe.Str(), data.Str()), "");
+}
+
 TEST(AppPathsTest, DataBesideTheExecutableComesFirst)
 {
     CTempDir exe, data;

@@ -2,6 +2,9 @@
 // the document's command), the folder chooser, message boxes with program
 // text, and the globe.dat failure report.
 #include <cmath>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include <wx/button.h>
 #include <wx/dirdlg.h>
@@ -116,21 +119,32 @@ TEST_F(MainWindowTest, HomeLocationCancelAndBadInput)
     EXPECT_EQ(Doc().m_dHomeLat, 10.0);
     EXPECT_EQ(Doc().m_dHomeLon, 20.0);
 
-    script.m_answer = [](wxDialog* pDlg) {
-        if (auto* pHome = dynamic_cast<CHomeLocationDlg*>(pDlg)) {
-            pHome->m_strLatitude = " N52";  // the letter is tested before trimming
-            pHome->m_strLongitude = "E8";
-        }
+    // A slip is answered by the box, then the dialog comes back with the texts
+    // as typed; cancelling it keeps the stored place.
+    std::vector<std::pair<std::string, std::string>> presets;
+    script.m_answer = [&](wxDialog* pDlg) {
+        auto* pHome = dynamic_cast<CHomeLocationDlg*>(pDlg);
+        if (!pHome)
+            return static_cast<int>(wxID_OK);
+        presets.emplace_back(pHome->m_strLatitude, pHome->m_strLongitude);
+        if (presets.size() > 1)
+            return static_cast<int>(wxID_CANCEL);
+        pHome->m_strLatitude = " N52";  // the letter is tested before trimming
+        pHome->m_strLongitude = "E8";
         return static_cast<int>(wxID_OK);
     };
     script.m_seen.clear();
     Choose(ID_OPTIONS_HOMELOCATION);
-    ASSERT_EQ(script.m_seen.size(), 2u);
+    ASSERT_EQ(script.m_seen.size(), 3u);
     EXPECT_EQ(script.m_seen[1].strClass, "wxMessageDialog");
     EXPECT_EQ(script.m_seen[1].strTitle, "Halvex");
     EXPECT_EQ(script.m_seen[1].strMessage, "The latitude must begin with 'N' or 'S'.  Please try again");
-    EXPECT_EQ(Doc().m_dHomeLat, 0.0);
-    EXPECT_EQ(Doc().m_dHomeLon, 8.0);
+    EXPECT_EQ(script.m_seen[2].strClass, script.m_seen[0].strClass);
+    ASSERT_EQ(presets.size(), 2u);
+    EXPECT_EQ(presets[1].first, " N52");
+    EXPECT_EQ(presets[1].second, "E8");
+    EXPECT_EQ(Doc().m_dHomeLat, 10.0);
+    EXPECT_EQ(Doc().m_dHomeLon, 20.0);
 }
 
 TEST_F(MainWindowTest, LogDirectoryChooserIsTitledAndKeepsTheDirectoryWithoutAChoice)

@@ -1,12 +1,18 @@
 // The main window as the user meets it: menu texts and numbers, check items,
 // update rules seen on the real items and buttons, tooltips and status
 // texts, the status bar, help and the bar toggles.
+#include <cstdint>
 #include <set>
+#include <string>
 
+#include <wx/dcclient.h>
+#include <wx/font.h>
 #include <wx/statusbr.h>
 
 #include "MainWindowFixture.h"
 #include "document/CommandTable.h"
+#include "messages/MessageStore.h"
+#include "platform/Cp1252.h"
 
 namespace {
 
@@ -290,6 +296,44 @@ TEST_F(MainWindowTest, EveryHelpCommandOpensTheManual)
         EXPECT_EQ(call.params, "");
         EXPECT_NE(call.file.find("manual/index.html"), std::string::npos) << call.file;
         EXPECT_EQ(call.file, m_shellCalls[0].file);
+    }
+}
+
+TEST_F(MainWindowTest, FirstWindowShowsTheLongestMessageLinesWhole)
+{
+    Open();
+    // A longest frame whose check value failed, and an orbit bulletin's
+    // expansion, as the messages mode draws them.
+    const uint8_t frame[46] = {0xDB, 0xDB, 0xDB, 0xDB, 0xDB, 0xDB, 0xDB, 0xDB};
+    FrameVerdict failed;
+    failed.wComputed = 0x1234;
+    const std::string message = CMessageStore::FormatMessageLine(frame, 46, failed, 1261871999);
+    ASSERT_EQ(131u, message.size()) << message;
+    const std::string expansion =
+        "Metop-A Ephem: Eqx 2009-05-01 12:52:27;Eql 359.999;dl -25.601\xB0;per 102.123m;"
+        "a 7229.123km;a' -12.3m/d;Inc 98.72340\xB0";
+    wxClientDC dc(View());
+    dc.SetFont(wxFont(wxFontInfo(10).FaceName("Courier New")));
+    const int nView = View()->GetClientSize().GetWidth();
+    EXPECT_GE(nView, dc.GetTextExtent(wxString::FromUTF8(Cp1252ToUtf8(message))).GetWidth());
+    EXPECT_GE(nView, dc.GetTextExtent(wxString::FromUTF8(Cp1252ToUtf8(expansion))).GetWidth());
+    // ...and no wider than the screen.
+    EXPECT_LE(Frame()->GetSize().GetWidth(), wxGetClientDisplayRect().GetWidth());
+}
+
+TEST_F(MainWindowTest, HelpAndMixerThatStartNothingShowABox)
+{
+    Open();
+    m_bShellFails = true;
+    CModalScript script;
+    for (int id : std::vector<int>{IDR_HELP_FINDER, IDR_HELP, ID_OPTIONS_MIXER})
+        Choose(id);
+    ASSERT_EQ(m_shellCalls.size(), 3u);
+    ASSERT_EQ(script.m_seen.size(), 3u);
+    for (const auto& seen : script.m_seen) {
+        EXPECT_EQ(seen.strClass, "wxMessageDialog");
+        EXPECT_EQ(seen.strTitle, "Halvex");
+        EXPECT_EQ(seen.strMessage, "The program xdg-open was not found.");
     }
 }
 

@@ -30,12 +30,17 @@ public:
         std::string verb, file, params;
     };
     std::vector<Call>* m_pCalls;
-    explicit RecordingShell(std::vector<Call>* pCalls) : m_pCalls(pCalls) {}
+    const bool* m_pbFails;  // when set and true, nothing can be started
+    explicit RecordingShell(std::vector<Call>* pCalls, const bool* pbFails = nullptr)
+        : m_pCalls(pCalls), m_pbFails(pbFails)
+    {
+    }
     bool ShellExecute(const std::string& verb, const std::string& file, const std::string& params) override
     {
         m_pCalls->push_back({verb, file, params});
-        return true;
+        return !(m_pbFails && *m_pbFails);
     }
+    std::string LastFailure() const override { return "The program xdg-open was not found."; }
 };
 
 class MainWindowTest : public ::testing::Test
@@ -62,7 +67,7 @@ protected:
             pWaveIn = std::move(pFake);
         }
         ASSERT_TRUE(App().CreateMainWindow(options, std::move(pWaveIn),
-                                           std::make_unique<RecordingShell>(&m_shellCalls)));
+                                           std::make_unique<RecordingShell>(&m_shellCalls, &m_bShellFails)));
         ASSERT_NE(App().MainFrame(), nullptr);
         PumpEvents(20);
     }
@@ -114,4 +119,5 @@ protected:
     CTempDir m_dir;
     FakeWaveIn* m_pFake = nullptr;
     std::vector<RecordingShell::Call> m_shellCalls;
+    bool m_bShellFails = false;
 };

@@ -425,29 +425,49 @@ TEST_F(DocTest, HomeLocationDialogPresetsAndOk)
     EXPECT_EQ(doc->m_bRecomputeChart, 0);
 }
 
-TEST_F(DocTest, HomeLocationErrorsAreShownLatitudeFirstAndGiveZero)
+TEST_F(DocTest, HomeLocationErrorsAreShownLatitudeFirstAndKeepThePreviousPlace)
 {
     auto doc = MakeDoc();
     doc->m_dHomeLat = 10.0;
     doc->m_dHomeLon = 20.0;
     doc->m_bRecomputeChart = 0;
     m_ui.AnswerHomeDialog("X52", "E190");
-    doc->OnOptionsHomeLocation();
+    doc->OnOptionsHomeLocation();  // then the script runs out: cancelled
     ASSERT_EQ(m_ui.messages.size(), 2u);
     EXPECT_EQ(m_ui.messages[0], "The latitude must begin with 'N' or 'S'.  Please try again");
     EXPECT_EQ(m_ui.messages[1], "The longitude that you have entered is invalid. Please try again");
+    // The stored place survives the slip and the cancel...
+    EXPECT_EQ(doc->m_dHomeLat, 10.0);
+    EXPECT_EQ(doc->m_dHomeLon, 20.0);
+    EXPECT_EQ(doc->m_bRecomputeChart, 0);
+    // ...and the dialog came back with the texts as typed.
+    ASSERT_EQ(m_ui.homeDialogPresets.size(), 2u);
+    EXPECT_EQ(m_ui.homeDialogPresets[1].first, "X52");
+    EXPECT_EQ(m_ui.homeDialogPresets[1].second, "E190");
+
+    // One good, one bad: each is still read on its own, and nothing is taken
+    // until both read; the corrected second try is taken.
+    m_ui.messages.clear();
+    m_ui.homeDialogPresets.clear();
+    m_ui.AnswerHomeDialog("S33 52", "W8,5");
+    m_ui.AnswerHomeDialog("S33 52", "W8.5");
+    doc->OnOptionsHomeLocation();
+    ASSERT_EQ(m_ui.messages.size(), 1u);
+    EXPECT_EQ(m_ui.messages[0], "Your coordinate string could not be understood.  Please try again.");
+    ASSERT_EQ(m_ui.homeDialogPresets.size(), 2u);
+    EXPECT_EQ(m_ui.homeDialogPresets[0].first, "N10 00.0000");
+    EXPECT_EQ(m_ui.homeDialogPresets[1].first, "S33 52");
+    EXPECT_EQ(m_ui.homeDialogPresets[1].second, "W8,5");
+    EXPECT_NEAR(doc->m_dHomeLat, -33.866667, 5e-7);
+    EXPECT_EQ(doc->m_dHomeLon, -8.5);
+    EXPECT_EQ(doc->m_bRecomputeChart, 1);
+
+    // An explicit zero is a place like any other, not a refusal.
+    m_ui.AnswerHomeDialog("N0", "W");
+    doc->OnOptionsHomeLocation();
     EXPECT_EQ(doc->m_dHomeLat, 0.0);
     EXPECT_EQ(doc->m_dHomeLon, 0.0);
-    EXPECT_EQ(doc->m_bRecomputeChart, 1);
-    // The dialog does not reopen by itself.
-    EXPECT_EQ(m_ui.homeDialogPresets.size(), 1u);
-
-    // One good, one bad: each is parsed on its own.
-    m_ui.AnswerHomeDialog("S33 52", "W");
-    doc->OnOptionsHomeLocation();
-    EXPECT_NEAR(doc->m_dHomeLat, -33.866667, 5e-7);
-    EXPECT_EQ(doc->m_dHomeLon, 0.0);
-    EXPECT_EQ(m_ui.messages.size(), 2u);
+    EXPECT_EQ(m_ui.homeDialogPresets.size(), 3u);
 }
 
 // --- Closing ---------------------------------------------------------------------

@@ -98,8 +98,9 @@ TEST(ParseCoordinate, BlanksAreTrimmedAndCollapsedAfterTheLetter)
     ExpectValue(Lat("N52     30.5"), 30.5 * 0.016666666666666666 + 52);
     ExpectValue(Lat("N   52   30   30   "), 30 * 0.016666666666666666 + 30 * 0.0002777777777777778 + 52);
     ExpectValue(Lat("N52 30.5\t"), 30.5 * 0.016666666666666666 + 52);
-    // A tab between fields is no separator: the single read stops at it.
-    ExpectValue(Lat("N52\t30.5"), 52.0);
+    // A tab between fields is no separator: the single read stops at it and
+    // the rest is left over.
+    ExpectRejected(Lat("N52\t30.5"), kNotUnderstood);
 }
 
 TEST(ParseCoordinate, TheLetterIsTestedBeforeTrimming)
@@ -119,14 +120,58 @@ TEST(ParseCoordinate, AmbiguousAndUnreadableTexts)
     ExpectRejected(Lon("E1.2 3.4"), kMultipleDots);
     ExpectRejected(Lat("N1 2 3 4"), kNotUnderstood);
     ExpectRejected(Lat("N1  2   3    4"), kNotUnderstood);
-    // Fields that cannot be read stay 0 and are not reported.
-    ExpectValue(Lat("Nabc"), 0.0);
+    // Nothing to read after the letter stays 0 without a word; a field that
+    // cannot be read leaves its text over, and that is reported.
     ExpectValue(Lat("N"), 0.0);
-    ExpectValue(Lat("N52 xyz"), 52.0);
-    ExpectValue(Lat("Nx 30"), 0.0);
+    ExpectRejected(Lat("Nabc"), kNotUnderstood);
+    ExpectRejected(Lat("N52 xyz"), kNotUnderstood);
+    ExpectRejected(Lat("Nx 30"), kNotUnderstood);
     // A single dot may stand in any field.
     ExpectValue(Lat("N52 30 .5"), 30 * 0.016666666666666666 + 0.5 * 0.0002777777777777778 + 52);
     ExpectValue(Lat("N.5"), 0.5);
+}
+
+TEST(ParseCoordinate, TextLeftOverOrASignedFieldIsNotUnderstood)
+{
+    // Each of these used to come back as a plausible place without a word.
+    ExpectRejected(Lat("N52,5"), kNotUnderstood);            // a decimal comma
+    ExpectRejected(Lat("N52\xB0" "30'"), kNotUnderstood);    // a degree sign (1252)
+    ExpectRejected(Lat("N52\xC2\xB0" "30'"), kNotUnderstood);  // ...or UTF-8
+    ExpectRejected(Lat("N52 30'"), kNotUnderstood);
+    ExpectRejected(Lat("N52 30.5 extra"), kNotUnderstood);
+    ExpectRejected(Lat("N52 30.5 10"), kNotUnderstood);
+    ExpectRejected(Lon("E8.5 30"), kNotUnderstood);
+    // The hemisphere letter carries the sign; a field may not.
+    ExpectRejected(Lat("N-10"), kNotUnderstood);
+    ExpectRejected(Lat("N+10"), kNotUnderstood);
+    ExpectRejected(Lat("N 52 -30"), kNotUnderstood);
+    ExpectRejected(Lon("W8 36 -5"), kNotUnderstood);
+    ExpectRejected(Lat("S-inf"), kNotUnderstood);
+
+    // Text that is read completely stays accepted, blanks around it too, and
+    // minutes and seconds of 60 (which the preset can show) still count.
+    ExpectValue(Lat("N52 30.5  "), 30.5 * 0.016666666666666666 + 52);
+    ExpectValue(Lat("N52 60"), 53.0);
+    ExpectValue(Lat("N52 59 60"), 53.0);
+    ExpectValue(Lon("W008 36.5000"), -(36.5 * 0.016666666666666666 + 8));
+}
+
+TEST(ReadCoordinate, TellsAnAcceptedZeroFromARefusal)
+{
+    double value = 1.0;
+    EXPECT_TRUE(ReadCoordinate("N00 00.0000", true, nullptr, value));
+    EXPECT_EQ(value, 0.0);
+    value = 1.0;
+    EXPECT_TRUE(ReadCoordinate("E8 30", false, nullptr, value));
+    EXPECT_DOUBLE_EQ(value, 8.5);
+    for (const char* bad : {"N52,5", "X52", "N1.2.3", "N1 2 3 4", "N95"}) {
+        value = 1.0;
+        int nMessages = 0;
+        EXPECT_FALSE(ReadCoordinate(bad, true, [&](const std::string&) { ++nMessages; }, value))
+            << bad;
+        EXPECT_EQ(value, 0.0) << bad;
+        EXPECT_EQ(nMessages, 1) << bad;
+    }
 }
 
 TEST(ParseCoordinate, RangeIsCheckedAfterTheSign)

@@ -126,6 +126,24 @@ TEST_F(DesktopShellTest, MixerFallsBackInOrder)
     EXPECT_FALSE(shell.ShellExecute("open", "sndvol32", "/r"));
 }
 
+TEST_F(DesktopShellTest, AFailureNamesWhatIsMissing)
+{
+    CDesktopShell shell = Shell();
+    EXPECT_FALSE(shell.ShellExecute("open", "/tmp/halvex3.html", ""));
+    const std::string open = shell.LastFailure();
+    EXPECT_NE(open.find("xdg-open"), std::string::npos) << open;
+    EXPECT_NE(open.find("/tmp/halvex3.html"), std::string::npos) << open;
+    EXPECT_FALSE(shell.ShellExecute("open", "sndvol32", "/r"));
+    const std::string mixer = shell.LastFailure();
+    for (const char* name : {"pavucontrol", "gnome-control-center", "alsamixer"})
+        EXPECT_NE(mixer.find(name), std::string::npos) << mixer;
+    // A success leaves nothing to report.
+    AddProgram("xdg-open");
+    EXPECT_TRUE(shell.ShellExecute("open", "/tmp/halvex3.html", ""));
+    EXPECT_EQ(shell.LastFailure(), "");
+    WaitForCalls();
+}
+
 TEST_F(DesktopShellTest, NothingOnThePathMeansFalse)
 {
     CDesktopShell shell = Shell();

@@ -11,7 +11,7 @@ trap 'rm -rf "$T"' EXIT
 unset DISPLAY WAYLAND_DISPLAY
 
 "$BIN/halvex3" --help | grep -q -- "--input FILE"
-[ "$("$BIN/halvex3" --version)" = "Halvex3 version 2.1" ]
+"$BIN/halvex3" --version | grep -qx "halvex3 [0-9][0-9.]*"
 if "$BIN/halvex3" --view map 2> "$T/err"; then echo "gui_headless: a bad --view was accepted" >&2; exit 1; fi
 grep -q "map" "$T/err"
 

@@ -27,6 +27,12 @@ status 2 "unknown option" "$SYNTH" --bogus -o "$T/x.wav"
 [ "$(wc -l < "$T/stderr")" -eq 1 ] || { echo "FAIL usage error is one line"; failed=1; }
 status 2 "unknown frame kind" "$SYNTH" --frames demo,nothing -o "$T/x.wav"
 status 2 "bad hex frame" "$SYNTH" --frames hex:12G4 -o "$T/x.wav"
+# Frames that cannot be sent are usage errors, said in one line.
+status 2 "odd number of hex digits" "$SYNTH" --frames hex:12345 -o "$T/x.wav"
+grep -q "odd number of hex digits" "$T/stderr" || { echo "FAIL odd digits not named"; failed=1; }
+status 2 "frame under 5 bytes" "$SYNTH" --frames short,hex:1234 -o "$T/x.wav"
+[ "$(wc -l < "$T/stderr")" -eq 1 ] && grep -q "hex:1234" "$T/stderr" || { echo "FAIL short frame not named"; failed=1; }
+status 0 "shortest hex frame" "$SYNTH" --frames hex:123456 -o -
 status 2 "spacing below 2" "$SYNTH" --spacing 1 -o "$T/x.wav"
 status 2 "bad start time" "$SYNTH" --start 2009-13-01T00:00:00Z -o "$T/x.wav"
 status 2 "missing value" "$SYNTH" -o

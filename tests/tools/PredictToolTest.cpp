@@ -2,6 +2,7 @@
 // the same table, home and time; its errors and exit codes.
 #include <fcntl.h>
 #include <poll.h>
+#include <pty.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -203,6 +204,24 @@ TEST_F(PredictTool, HomeFromTheCommandLineAndTheDefaultSettingsFile)
     EXPECT_EQ("", r.strOut);
 }
 
+TEST_F(PredictTool, NoElementsStoredSaysHowToGetThem)
+{
+    for (int code = 0; code < CSatelliteTable::kEntries; ++code)
+        m_stored.dEql[code] = 0.0;
+    WriteSettings(m_settings);
+    const RunResult r = Run({"--settings", m_settings, "--at", kAtText});
+    EXPECT_EQ(0, r.nExit);
+    EXPECT_EQ("", r.strOut);
+    EXPECT_EQ(1, CountLines(r.strErr)) << r.strErr;
+    EXPECT_NE(std::string::npos, r.strErr.find("halvex3-predict: no orbit elements are stored yet"));
+    EXPECT_NE(std::string::npos, r.strErr.find("halvex3-decode --settings " + m_settings)) << r.strErr;
+
+    // With elements stored, nothing is said.
+    SetEntry(8, 1235908000, 123.456, 6127.38, 98.7234);
+    WriteSettings(m_settings);
+    EXPECT_EQ("", Run({"--settings", m_settings, "--at", kAtText}).strErr);
+}
+
 TEST_F(PredictTool, NeverWritesTheSettingsFile)
 {
     WriteSettings(m_settings);
@@ -297,6 +316,55 @@ TEST_F(PredictTool, HelpAndVersion)
     r = Run({"--version"});
     EXPECT_EQ(0, r.nExit);
     EXPECT_EQ(std::string("halvex3-predict ") + HALVEX_VERSION + "\n", r.strOut);
+}
+
+TEST_F(PredictTool, WatchOnATerminalRedrawsInPlace)
+{
+    WriteSettings(m_settings);
+    const std::vector<std::string> drawings = LibraryDrawings(52.0, -8.5, {kAt, kAt + 2});
+    const int nLines = CountLines(drawings[0]);
+    ASSERT_GT(nLines, 1);
+
+    std::vector<std::string> args = {"--settings", m_settings, "--at", kAtText, "--watch"};
+    std::vector<char*> argv = Argv(args);
+    int master = -1;
+    const pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        execv(kTool.c_str(), argv.data());
+        _exit(127);
+    }
+    // Up to the first line of the previous drawing, then the second drawing.
+    const std::string up = "\x1b[" + std::to_string(nLines) + "A\r";
+    std::string out;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (std::chrono::steady_clock::now() < deadline) {
+        const size_t at = out.find(up);
+        if (at != std::string::npos && CountLines(out.substr(at)) >= nLines)
+            break;
+        pollfd p{master, POLLIN, 0};
+        if (poll(&p, 1, 200) <= 0)
+            continue;
+        char buffer[4096];
+        const ssize_t n = read(master, buffer, sizeof buffer);
+        if (n <= 0)
+            break;
+        out.append(buffer, static_cast<size_t>(n));
+    }
+    kill(pid, SIGINT);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    close(master);
+
+    // Nothing is cleared off the screen, nothing scrolls: the second drawing
+    // is written over the first, each line cleared to its end.
+    EXPECT_EQ(std::string::npos, out.find("\x1b[2J"));
+    const size_t at = out.find(up);
+    ASSERT_NE(std::string::npos, at) << out;
+    EXPECT_EQ(nLines, CountLines(out.substr(0, at)));
+    const std::string second = out.substr(at + up.size());
+    const std::string firstRow = drawings[1].substr(0, drawings[1].find('\n'));
+    EXPECT_EQ(0u, second.find(firstRow + "\x1b[K\r\n")) << second;
 }
 
 TEST_F(PredictTool, WatchRedrawsWithTheDopplerOfThePreviousDrawing)

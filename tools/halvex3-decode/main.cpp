@@ -1,5 +1,7 @@
 // halvex3-decode: decodes the 400 bit/s satellite downlink from a sound file
 // or raw samples and prints every message and expansion line in log order.
+#include <unistd.h>
+
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -198,6 +200,13 @@ int main(int argc, char** argv)
     chain.AddOutput(text);
     if (pSettingsDoc)
         chain.Table() = pSettingsDoc->m_table;
+
+    // Raw samples typed at a terminal are nobody's plan: say so, and how to end.
+    if (cl.input.strPath == "-" && isatty(STDIN_FILENO))
+        std::fprintf(stderr,
+                     "%s: reading raw samples from the terminal; name a sound file or pipe "
+                     "samples in (see --help); Ctrl-D ends\n",
+                     kProgram);
 
     std::string error;
     const ReadResult result =

@@ -174,14 +174,22 @@ private:
     int64_t m_nNow;
 };
 
-void PrintRows(const std::vector<SatelliteRow>& rows, bool bCp1252)
+// Prints one drawing; bOverwrite (a terminal) clears what is left of each line
+// and everything below the drawing, so it can be written over the last one.
+// Returns the number of lines printed.
+size_t PrintRows(const std::vector<SatelliteRow>& rows, bool bCp1252, bool bOverwrite = false)
 {
     for (const SatelliteRow& row : rows) {
         const std::string text = bCp1252 ? row.strText : Cp1252ToUtf8(row.strText);
         std::fwrite(text.data(), 1, text.size(), stdout);
+        if (bOverwrite)
+            std::fputs("\x1b[K", stdout);
         std::fputc('\n', stdout);
     }
+    if (bOverwrite)
+        std::fputs("\x1b[J", stdout);
     std::fflush(stdout);
+    return rows.size();
 }
 
 }  // namespace
@@ -214,6 +222,18 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "%s: no home location is stored; predicting for 0 N 0 E (see --home)\n", kProgram);
     }
 
+    bool bAnyElements = false;
+    for (int nCode = 0; nCode < CSatelliteTable::kEntries; ++nCode)
+        bAnyElements = bAnyElements || table.HasElements(nCode);
+    if (!bAnyElements) {
+        const std::string path = options.bSettingsGiven ? options.strSettings : DefaultSettingsPath();
+        std::fprintf(stderr,
+                     "%s: no orbit elements are stored yet; decode a pass that carries a bulletin "
+                     "with 'halvex3-decode --settings %s RECORDING' (or receive one with "
+                     "halvex3), then run this again\n",
+                     kProgram, path.c_str());
+    }
+
     CSystemClock systemClock;
     CStepClock stepClock(options.nAt);
     const IClock& clock = options.bAtGiven ? static_cast<const IClock&>(stepClock) : systemClock;
@@ -227,14 +247,18 @@ int main(int argc, char** argv)
     std::signal(SIGTERM, OnInterrupt);
     const bool bTerminal = isatty(STDOUT_FILENO) != 0;
     const auto start = std::chrono::steady_clock::now();
+    size_t nShown = 0;
     for (int drawing = 0; !g_bInterrupted; ++drawing) {
         if (drawing > 0) {
-            if (bTerminal)
-                std::fputs("\x1b[H\x1b[2J", stdout);
-            else
+            // A terminal gets the new drawing over the last one (back up to its
+            // first line); anything else gets the drawings one after another.
+            if (bTerminal && nShown > 0)
+                std::printf("\x1b[%zuA\r", nShown);
+            else if (!bTerminal)
                 std::fputc('\n', stdout);
         }
-        PrintRows(ComputeSatelliteRows(table, homeLat, homeLon, clock), options.bCp1252);
+        nShown = PrintRows(ComputeSatelliteRows(table, homeLat, homeLon, clock), options.bCp1252,
+                           bTerminal);
         // Keep to the 2-second beat from the start so the drawings do not drift.
         const auto next = start + std::chrono::seconds(kRedrawSeconds * (drawing + 1));
         while (!g_bInterrupted && std::chrono::steady_clock::now() < next)

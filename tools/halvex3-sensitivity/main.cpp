@@ -26,7 +26,8 @@ const char kUsage[] =
     "\n"
     "  --frames N   frames sent per condition (default 100)\n"
     "  --seed N     seed of the noise and the frame contents (default 1)\n"
-    "  --level L    peak amplitude in sample units (default 90)\n";
+    "  --level L    peak amplitude in sample units (default 90)\n"
+    "  --version    show the version\n";
 
 class CCollectingSink : public IFrameSink
 {
@@ -137,6 +138,10 @@ int main(int argc, char** argv)
         const std::string arg = argv[i];
         if (arg == "-h" || arg == "--help") {
             std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (arg == "--version") {
+            std::printf("halvex3-sensitivity %s\n", HALVEX_VERSION);
             return 0;
         }
         double* target = arg == "--frames" ? &frames

@@ -156,6 +156,15 @@ int ParseArguments(int argc, char** argv, Options& o)
                     if (!IsFrameKind(kind)) {
                         return UsageError("unknown frame kind '" + kind + "'");
                     }
+                    // Bytes are two digits each, and the shortest frame the
+                    // decoder takes is 5 bytes with the check value.
+                    if (kind.starts_with("hex:") && kind.size() % 2 != 0) {
+                        return UsageError("'" + kind + "': an odd number of hex digits");
+                    }
+                    if (kind.starts_with("hex:") && (kind.size() - 4) / 2 + 2 < 5) {
+                        return UsageError("'" + kind + "': a frame needs at least 3 bytes " +
+                                          "(6 hex digits) before its 2-byte check value");
+                    }
                 }
             } else if (arg == "--count") {
                 ok = ParseInt(v, 0, 100000, o.plan.nCount);
