@@ -1,5 +1,6 @@
 #include "view/ModePaintersWx.h"
 
+#include <cstdint>
 #include <vector>
 
 #include <wx/bitmap.h>
@@ -9,9 +10,11 @@
 #include <wx/image.h>
 
 #include "document/HalvexDoc.h"
+#include "platform/Clock.h"
 #include "platform/Cp1252.h"
 #include "view/ChartView.h"
 #include "view/MessagesView.h"
+#include "view/PassesView.h"
 #include "view/SatellitesView.h"
 #include "view/SignalView.h"
 #include "view/WorldChart.h"
@@ -143,4 +146,10 @@ void PaintChartMode(wxDC& dc, CHalvexDoc& doc, CWorldChart& chart)
         wxDCBrushChanger redFill(dc, wxBrush(wxColour(255, 0, 0)));
         dc.DrawRectangle(kChartCentre, kChartCentre, 1, 1);
     }
+}
+
+void PaintPassesMode(wxDC& dc, CHalvexDoc& doc, CPassSchedule& schedule)
+{
+    const int64_t now = doc.Clock().Now();
+    DrawTableRows(dc, ComputePassTexts(schedule.Update(doc.m_table, doc.m_dHomeLat, doc.m_dHomeLon, now), now));
 }
