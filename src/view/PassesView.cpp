@@ -56,14 +56,13 @@ std::vector<ViewText> ComputePassTexts(const std::vector<SatellitePass>& passes,
 {
     std::vector<ViewText> texts;
     texts.push_back(
-        ViewText{0, 0, "Passes in the next 24 hours from " + FormatUtc(now, "%Y-%m-%d %H:%M:%S") + " UTC"});
+        ViewText{0, 0,
+                 "Passes in the next 24 hours from " + FormatUtc(now, "%Y-%m-%d %H:%M:%S") + " UTC (> under way)"});
     int y = kSatelliteRowHeight;
     for (const SatellitePass& pass : passes) {
         const bool bUnderWay = pass.nAos <= now && now <= pass.nLos;
-        std::string text = (bUnderWay ? "> " : "  ") + FormatPassLine(pass);
-        if (bUnderWay)
-            text += "  under way";
-        texts.push_back(ViewText{0, y, std::move(text)});
+        // The mark goes in front: the rows fill the default window's width.
+        texts.push_back(ViewText{0, y, (bUnderWay ? "> " : "  ") + FormatPassLine(pass)});
         y += kSatelliteRowHeight;
     }
     return texts;

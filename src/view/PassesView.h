@@ -39,5 +39,5 @@ private:
 };
 
 // The rows drawn: a title at y = 0, then one row per pass 15 pixels apart,
-// "> " before and "  under way" after the pass that is up at now.
+// "> " before the pass that is up at now, two blanks before the others.
 std::vector<ViewText> ComputePassTexts(const std::vector<SatellitePass>& passes, int64_t now);

@@ -61,7 +61,7 @@ TEST(PassesView, RowsMarkThePassUnderWay)
     const std::vector<ViewText> rows = ComputePassTexts(passes, now);
     ASSERT_EQ(passes.size() + 1, rows.size());
     EXPECT_EQ("Passes in the next 24 hours from " + std::string("2026-12-07 ") +
-                  FormatPassInstant(now).substr(11, 8) + " UTC",
+                  FormatPassInstant(now).substr(11, 8) + " UTC (> under way)",
               rows[0].strText);
     int marked = 0;
     for (size_t i = 1; i < rows.size(); ++i) {
@@ -71,7 +71,7 @@ TEST(PassesView, RowsMarkThePassUnderWay)
         const bool bUp = p.nAos <= now && now <= p.nLos;
         if (bUp) {
             ++marked;
-            EXPECT_EQ("> " + FormatPassLine(p) + "  under way", rows[i].strText);
+            EXPECT_EQ("> " + FormatPassLine(p), rows[i].strText);
         } else {
             EXPECT_EQ("  " + FormatPassLine(p), rows[i].strText);
         }
