@@ -111,21 +111,42 @@ int64_t FindEdge(const CPassProbe& probe, int64_t instant, Sample s, int dir, in
 
 // The first second of greatest elevation in [aos, los]. Within one pass the
 // central angle has a single minimum (the ground track is close to a great
-// circle across the few thousand kilometres of the footprint), so a ternary
+// circle across the few thousand kilometres of the footprint), so a golden-section
 // search on it closes in on the top; the last few seconds are then compared
 // by elevation itself, as the view would show them.
 int64_t FindCulmination(const CPassProbe& probe, int64_t aos, int64_t los)
 {
+    // Golden section: each step keeps one of the two inner samples.
+    constexpr double kInner = 0.3819660112501051;  // 1 - 1 / golden ratio
+    auto psi = [&](int64_t t) { return probe.At(t).dCentralAngle; };
     int64_t low = aos;
     int64_t high = los;
-    while (high - low > 6) {
-        const int64_t third = (high - low) / 3;
-        const int64_t m1 = low + third;
-        const int64_t m2 = high - third;
-        if (probe.At(m1).dCentralAngle <= probe.At(m2).dCentralAngle)
-            high = m2;
-        else
-            low = m1;
+    if (high - low > 6) {
+        int64_t c = low + std::llround(static_cast<double>(high - low) * kInner);
+        int64_t d = high - std::llround(static_cast<double>(high - low) * kInner);
+        if (d <= c)
+            d = c + 1;
+        double fc = psi(c);
+        double fd = psi(d);
+        while (high - low > 6) {
+            if (fc <= fd) {
+                high = d;
+                d = c;
+                fd = fc;
+                c = low + std::llround(static_cast<double>(high - low) * kInner);
+                if (c >= d)
+                    c = d - 1;
+                fc = psi(c);
+            } else {
+                low = c;
+                c = d;
+                fc = fd;
+                d = high - std::llround(static_cast<double>(high - low) * kInner);
+                if (d <= c)
+                    d = c + 1;
+                fd = psi(d);
+            }
+        }
     }
     int64_t tca = low;
     double top = -1e300;
