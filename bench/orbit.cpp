@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "messages/SatelliteTable.h"
+#include "orbit/Passes.h"
 #include "orbit/Predict.h"
 #include "orbit/SatelliteRows.h"
 #include "platform/Clock.h"
@@ -56,6 +57,16 @@ void BM_FoldOrbitTime(benchmark::State& state)
 }
 // Worst periods: 60 s against a year, 2^32 s and 2^62 s.
 BENCHMARK(BM_FoldOrbitTime)->Arg(365 * 86400)->Arg(4294967296LL)->Arg(1LL << 62);
+
+// A day of passes for every entry filled, as halvex3-predict --passes and the
+// Passes view search them: the goal is well under 50 ms.
+void BM_Passes64Day(benchmark::State& state)
+{
+    const CSatelliteTable table = FullTable(state.range(0));
+    for (auto _ : state)
+        benchmark::DoNotOptimize(FindPasses(table, 52.0, -8.5, kNow, 86400, 0.0));
+}
+BENCHMARK(BM_Passes64Day)->Arg(3600)->Arg(365 * 86400)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

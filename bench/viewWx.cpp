@@ -1,4 +1,4 @@
-// Paint times of the four view modes into an off-screen bitmap the size of a
+// Paint times of the view modes into an off-screen bitmap the size of a
 // typical window, as the view's paint does them. Needs a display:
 //   xvfb-run -a build/bin/bench_viewWx
 // Goals: a chart paint from the cache under 15 ms, with a rebuild of the
@@ -19,6 +19,7 @@
 #include "platform/Clock.h"
 #include "support/FakeDocUi.h"
 #include "view/ModePaintersWx.h"
+#include "view/PassesView.h"
 #include "view/WorldChart.h"
 
 namespace {
@@ -118,6 +119,31 @@ void BM_Satellites(benchmark::State& state)
     s.Run(state, [&](wxDC& dc) { PaintSatellitesMode(dc, *s.doc); });
 }
 BENCHMARK(BM_Satellites)->Unit(benchmark::kMillisecond);
+
+// The passes mode at a redraw tick: the kept list, ended passes dropped and
+// two more seconds searched.
+void BM_PassesTick(benchmark::State& state)
+{
+    Scene& s = TheScene();
+    CPassSchedule schedule;
+    s.Run(state, [&](wxDC& dc) {
+        s.clock.Advance(2);
+        PaintPassesMode(dc, *s.doc, schedule);
+    });
+    s.clock.Set(kNow);
+}
+BENCHMARK(BM_PassesTick)->Unit(benchmark::kMillisecond);
+
+// The first drawing, or one after new elements: the whole day searched.
+void BM_PassesSearch(benchmark::State& state)
+{
+    Scene& s = TheScene();
+    s.Run(state, [&](wxDC& dc) {
+        CPassSchedule schedule;
+        PaintPassesMode(dc, *s.doc, schedule);
+    });
+}
+BENCHMARK(BM_PassesSearch)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

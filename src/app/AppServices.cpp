@@ -40,7 +40,7 @@ DocEnvironment MakeDocEnvironment(IDocUi* pUi, wavein::IWaveIn* pWaveIn, IShell*
 
 void ApplyDocOptions(CHalvexDoc& doc, int nViewMode, const std::string& strLogDir)
 {
-    if (nViewMode >= 0 && nViewMode <= 3)
+    if (nViewMode >= 0 && nViewMode <= 4)
         doc.m_nViewMode = nViewMode;
     if (!strLogDir.empty()) {
         // A chosen folder exists; one named on the command line may not yet.

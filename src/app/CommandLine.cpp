@@ -18,8 +18,8 @@ bool IsAutomationSwitch(const std::string& arg)
 
 int ViewModeByName(const std::string& name)
 {
-    static const char* const kNames[] = {"signal", "messages", "satellites", "chart"};
-    for (int i = 0; i < 4; ++i)
+    static const char* const kNames[] = {"signal", "messages", "satellites", "chart", "passes"};
+    for (int i = 0; i < 5; ++i)
         if (strcasecmp(name.c_str(), kNames[i]) == 0)
             return i;
     return -1;
@@ -65,7 +65,7 @@ AppOptions ParseCommandLine(const std::vector<std::string>& args)
             if (takeValue()) {
                 o.nViewMode = ViewModeByName(value);
                 if (o.nViewMode < 0)
-                    o.strError = "unknown view '" + value + "' (signal, messages, satellites or chart)";
+                    o.strError = "unknown view '" + value + "' (signal, messages, satellites, chart or passes)";
             }
         } else if (name == "--settings") {
             if (takeValue())
@@ -96,7 +96,8 @@ std::string CommandLineHelp(const std::string& strProgram)
            "  --input FILE       play the WAV file FILE in real time instead of capturing\n"
            "                     from the sound cards\n"
            "  --start            choose Process > Start once the window is up\n"
-           "  --view MODE        start in view MODE: signal, messages, satellites or chart\n"
+           "  --view MODE        start in view MODE: signal, messages, satellites, chart\n"
+           "                     or passes\n"
            "  --settings FILE    read and write the settings in FILE\n"
            "  --log-dir DIR      write the daily log files to DIR (as if chosen under\n"
            "                     Options > Directories > Log files; kept in the settings)\n"

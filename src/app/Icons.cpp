@@ -32,6 +32,8 @@ wxBitmap ToolBitmap(int nResourceId)
         return wxBitmap(xpm_sats);
     case ID_VIEW_CHART:
         return wxBitmap(xpm_chart);
+    case ID_VIEW_PASSES:
+        return wxBitmap(xpm_passes);
     case IDR_APP_ABOUT:
         return wxBitmap(xpm_about);
     case IDR_CONTEXT_HELP:

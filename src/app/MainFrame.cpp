@@ -220,6 +220,7 @@ bool CMainFrame::BuildToolBar()
         {0, wxITEM_SEPARATOR},
         {ID_VIEW_SIGNAL, wxITEM_CHECK},    {ID_VIEW_MESSAGES, wxITEM_CHECK},
         {ID_VIEW_SATELLITES, wxITEM_CHECK}, {ID_VIEW_CHART, wxITEM_CHECK},
+        {ID_VIEW_PASSES, wxITEM_CHECK},
         {0, wxITEM_SEPARATOR},
         {IDR_APP_ABOUT, wxITEM_NORMAL},    {IDR_CONTEXT_HELP, wxITEM_NORMAL},
     };

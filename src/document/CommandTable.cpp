@@ -65,6 +65,8 @@ const DocCommand kCommands[] = {
      ChooseView<2>, UpdateView<2>},
     {ID_VIEW_CHART, {"&View", "Chart"}, "View current satellite positions on a chart\nChart",
      ChooseView<3>, UpdateView<3>},
+    {ID_VIEW_PASSES, {"&View", "Passes"}, "View the passes of the next 24 hours\nPasses", ChooseView<4>,
+     UpdateView<4>},
 
     {ID_PROCESS_START, {"Process", "Start"}, "Start processing\nStart",
      [](CHalvexDoc& doc) { doc.OnProcessStart(); },

@@ -76,7 +76,7 @@ void StoredSettings::CopyTableTo(CSatelliteTable& table) const
 
 void ReadStoredValues(const reg::CRegKey& key, StoredSettings& s)
 {
-    QueryInRange(key, "ViewMode", s.nViewMode, 0, 3);
+    QueryInRange(key, "ViewMode", s.nViewMode, 0, 4);
     QueryInRange(key, "Soundcardoption", s.nSoundcardOption, 0, 4);
     QueryInRange(key, "ExpandMsgs", s.bExpandMsgs, 0, 1);
     QueryExact(key, "Eqx", s.nEqx, sizeof s.nEqx);

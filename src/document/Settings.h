@@ -3,7 +3,7 @@
 // under HKEY_CURRENT_USER "SOFTWARE\Norq\Halvex3\", with their names, order,
 // types and byte images:
 //
-//   "ViewMode"         REG_DWORD   4     0..3
+//   "ViewMode"         REG_DWORD   4     0..4 (4: the passes view)
 //   "Soundcardoption"  REG_DWORD   4     0..4
 //   "ExpandMsgs"       REG_DWORD   4     0 or 1
 //   "Eqx"              REG_DWORD   256   64 little-endian int32

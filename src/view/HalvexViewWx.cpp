@@ -16,7 +16,7 @@ const wxColour& CHalvexView::BackgroundColour()
 }
 
 CHalvexView::CHalvexView(wxWindow* pParent, CHalvexDoc& doc, const std::string& strGlobePath)
-    : m_doc(doc), m_pChart(std::make_unique<CWorldChart>())
+    : m_doc(doc), m_pChart(std::make_unique<CWorldChart>()), m_pPasses(std::make_unique<CPassSchedule>())
 {
     // The paint covers every pixel, so the system must not erase first.
     SetBackgroundStyle(wxBG_STYLE_PAINT);
@@ -77,6 +77,9 @@ wxBitmap CHalvexView::RenderPicture(const wxSize& size)
             break;
         case 3:
             PaintChartMode(mem, m_doc, *m_pChart);
+            break;
+        case 4:
+            PaintPassesMode(mem, m_doc, *m_pPasses);
             break;
         default:
             break;  // an unknown mode shows the plain background

@@ -12,6 +12,7 @@
 #include <wx/timer.h>
 #include <wx/window.h>
 
+#include "view/PassesView.h"
 #include "view/WorldChart.h"
 
 class CHalvexDoc;
@@ -45,6 +46,7 @@ public:
     void OnTimerId(unsigned id);
 
     CWorldChart& Chart() { return *m_pChart; }
+    CPassSchedule& PassSchedule() { return *m_pPasses; }
     bool GlobeLoaded() const { return m_bGlobeLoaded; }
     CHalvexDoc& Document() { return m_doc; }
 
@@ -54,6 +56,7 @@ private:
 
     CHalvexDoc& m_doc;
     std::unique_ptr<CWorldChart> m_pChart;  // about 2 MB: kept off the stack
+    std::unique_ptr<CPassSchedule> m_pPasses;  // the passes mode's list, kept between drawings
     bool m_bGlobeLoaded = false;
     std::map<unsigned, std::unique_ptr<wxTimer>> m_timers;
 };

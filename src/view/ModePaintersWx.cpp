@@ -14,9 +14,11 @@
 #include "document/HalvexDoc.h"
 #include "messages/Interpretation.h"
 #include "messages/MessageStore.h"
+#include "platform/Clock.h"
 #include "platform/Cp1252.h"
 #include "view/ChartView.h"
 #include "view/MessagesView.h"
+#include "view/PassesView.h"
 #include "view/SatellitesView.h"
 #include "view/SignalView.h"
 #include "view/WorldChart.h"
@@ -173,4 +175,10 @@ int WidestMessagesRow(wxDC& dc)
           FormatOrbitBulletin(elements)})
         widest = std::max(widest, dc.GetTextExtent(ScreenText(text)).GetWidth());
     return widest;
+}
+
+void PaintPassesMode(wxDC& dc, CHalvexDoc& doc, CPassSchedule& schedule)
+{
+    const int64_t now = doc.Clock().Now();
+    DrawTableRows(dc, ComputePassTexts(schedule.Update(doc.m_table, doc.m_dHomeLat, doc.m_dHomeLon, now), now));
 }

@@ -30,8 +30,8 @@ TEST(CommandLineTest, OptionsWithValuesInBothSpellings)
     EXPECT_EQ(o.nViewMode, 3);
     EXPECT_EQ(o.strSettings, "s.reg");
     EXPECT_EQ(o.strLogDir, "/tmp/logs/");
-    const char* const views[] = {"signal", "messages", "satellites", "chart"};
-    for (int i = 0; i < 4; ++i)
+    const char* const views[] = {"signal", "messages", "satellites", "chart", "passes"};
+    for (int i = 0; i < 5; ++i)
         EXPECT_EQ(ParseCommandLine({"--view", views[i]}).nViewMode, i);
     EXPECT_EQ(ParseCommandLine({}).nViewMode, -1);
     EXPECT_TRUE(ParseCommandLine({"--help"}).bHelp);

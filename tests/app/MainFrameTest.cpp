@@ -111,6 +111,7 @@ TEST_F(MainWindowTest, MenuBarHoldsTheResourceMenusInOrder)
                 {ID_VIEW_MESSAGES, "Messages"},
                 {ID_VIEW_SATELLITES, "Satellites"},
                 {ID_VIEW_CHART, "Chart"},
+                {ID_VIEW_PASSES, "Passes"},
                 {IDR_VIEW_TOOLBAR, "&Toolbar"},
                 {IDR_VIEW_STATUS_BAR, "&Status Bar"}},
                "View");
@@ -146,7 +147,7 @@ TEST_F(MainWindowTest, ItemsThatUpdateRulesCheckAreCheckItemsWithTheirStatusText
 {
     Open();
     for (int id : std::vector<int>{ID_VIEW_SIGNAL, ID_VIEW_MESSAGES, ID_VIEW_SATELLITES, ID_VIEW_CHART,
-                                   ID_SOURCE_AUTOMATIC, ID_SOURCE_SOUNDCARD1, ID_SOURCE_SOUNDCARD4,
+                                   ID_VIEW_PASSES, ID_SOURCE_AUTOMATIC, ID_SOURCE_SOUNDCARD1, ID_SOURCE_SOUNDCARD4,
                                    ID_DECODER_REQUIRECRC, ID_DECODER_EXPANDMESSAGES, IDR_VIEW_TOOLBAR,
                                    IDR_VIEW_STATUS_BAR})
         EXPECT_TRUE(Item(id)->IsCheckable()) << id;
@@ -247,6 +248,7 @@ TEST_F(MainWindowTest, ToolbarButtonsCarryTooltipsAndStatusTexts)
         {ID_VIEW_MESSAGES, "Messages", "View decoded messages"},
         {ID_VIEW_SATELLITES, "Sats", "View current satellite positions"},
         {ID_VIEW_CHART, "Chart", "View current satellite positions on a chart"},
+        {ID_VIEW_PASSES, "Passes", "View the passes of the next 24 hours"},
         {0, "", ""},
         {IDR_APP_ABOUT, "About", "Display program information, version number and copyright"},
         {IDR_CONTEXT_HELP, "Help", "Display help for clicked on buttons, menus and windows"},
@@ -264,7 +266,7 @@ TEST_F(MainWindowTest, ToolbarButtonsCarryTooltipsAndStatusTexts)
         EXPECT_TRUE(pTool->GetNormalBitmap().IsOk()) << i;
         EXPECT_EQ(pTool->GetNormalBitmap().GetSize(), wxSize(16, 15)) << i;
     }
-    for (int id : std::vector<int>{ID_VIEW_SIGNAL, ID_VIEW_MESSAGES, ID_VIEW_SATELLITES, ID_VIEW_CHART})
+    for (int id : std::vector<int>{ID_VIEW_SIGNAL, ID_VIEW_MESSAGES, ID_VIEW_SATELLITES, ID_VIEW_CHART, ID_VIEW_PASSES})
         EXPECT_TRUE(pBar->FindById(WxIdOfResource(id))->CanBeToggled()) << id;
 }
 
@@ -388,4 +390,25 @@ TEST_F(MainWindowTest, AboutShowsTheApplicationsVersionLine)
     EXPECT_EQ(script.Count("CAboutDlg"), 1);
     EXPECT_EQ(title, "About Halvex");
     EXPECT_EQ(shown, "Halvex3 version 2.1 (test)");
+}
+
+TEST_F(MainWindowTest, ThePassesViewFromTheMenuAndTheToolbar)
+{
+    Open();
+    Choose(ID_VIEW_PASSES);
+    EXPECT_EQ(Doc().m_nViewMode, 4);
+    UpdateUi();
+    EXPECT_TRUE(Item(ID_VIEW_PASSES)->IsChecked());
+    EXPECT_FALSE(Item(ID_VIEW_CHART)->IsChecked());
+    EXPECT_TRUE(ToolChecked(ID_VIEW_PASSES));
+    EXPECT_EQ(Utf8(Item(ID_VIEW_PASSES)->GetHelp()), "View the passes of the next 24 hours");
+
+    Choose(ID_VIEW_CHART);
+    wxCommandEvent click(wxEVT_TOOL, WxIdOfResource(ID_VIEW_PASSES));
+    click.SetEventObject(Frame()->GetToolBar());
+    Frame()->GetToolBar()->ProcessWindowEvent(click);
+    EXPECT_EQ(Doc().m_nViewMode, 4);
+    UpdateUi();
+    EXPECT_TRUE(ToolChecked(ID_VIEW_PASSES));
+    EXPECT_FALSE(ToolChecked(ID_VIEW_CHART));
 }

@@ -320,6 +320,7 @@ TEST(CommandTable, IdsPromptsAndMenuPathsAsTheResourcesHaveThem)
         {32781, "View decoded messages\nMessages", "Messages"},
         {32789, "View current satellite positions\nSats", "Satellites"},
         {32790, "View current satellite positions on a chart\nChart", "Chart"},
+        {32791, "View the passes of the next 24 hours\nPasses", "Passes"},
         {32771, "Start processing\nStart", "Start"},
         {32772, "Stop processing\nStop", "Stop"},
         {32773, "Open the audio mixer", "Mixer"},

@@ -402,3 +402,23 @@ TEST_F(DocTest, ReadStoredSettingsNeverWrites)
     EXPECT_EQ(table.m_dEql[1], 7.0);
     EXPECT_EQ(table.m_dLastGroundDist[1], 5.0);
 }
+
+TEST_F(DocTest, ThePassesViewIsStoredAsModeFourAndComesBack)
+{
+    {
+        auto doc = MakeDoc();
+        EXPECT_TRUE(doc->OnCommand(ID_VIEW_PASSES));
+        EXPECT_EQ(doc->m_nViewMode, 4);
+    }
+    EXPECT_NE(ReadText(m_settings).find("\"ViewMode\"=dword:00000004\n"), std::string::npos);
+    {
+        auto doc = MakeDoc();
+        EXPECT_EQ(doc->m_nViewMode, 4);
+        doc->m_nViewMode = 3;  // back to a design view: stored as before
+    }
+    EXPECT_NE(ReadText(m_settings).find("\"ViewMode\"=dword:00000003\n"), std::string::npos);
+    // One past the passes view is still refused.
+    WriteText(m_settings, "REGEDIT4\n[HKEY_CURRENT_USER\\SOFTWARE\\Norq\\Halvex3]\n\"ViewMode\"=dword:00000005\n");
+    auto doc = MakeDoc();
+    EXPECT_EQ(doc->m_nViewMode, 0);
+}

@@ -15,17 +15,24 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "document/Settings.h"
 #include "location/Coordinate.h"
 #include "messages/SatelliteTable.h"
+#include "messages/UtcTime.h"
+#include "orbit/PassFormat.h"
+#include "orbit/Passes.h"
 #include "orbit/SatelliteRows.h"
 #include "platform/Clock.h"
 #include "platform/Cp1252.h"
 #include "platform/Registry.h"
+#include "support/PassScan.h"
 
 namespace fs = std::filesystem;
 
@@ -422,4 +429,211 @@ TEST_F(PredictTool, AFileThatIsNoSettingsFileIsRefusedAsAUsageError)
               r.strErr);
     EXPECT_EQ("", r.strOut);
     EXPECT_EQ("14:03 NOAA 18, strong signal\n", ReadFile(notes));
+}
+
+// --- --passes ---------------------------------------------------------------
+
+namespace {
+
+// The passes of every stored entry the prediction takes, found second by
+// second, in AOS order.
+std::vector<SatellitePass> ScannedPasses(const StoredSettings& stored, double homeLat, double homeLon,
+                                         int64_t start, int64_t seconds)
+{
+    CSatelliteTable table;
+    stored.CopyTableTo(table);
+    std::vector<SatellitePass> all;
+    for (int code = 0; code < CSatelliteTable::kEntries; ++code) {
+        if (!IsPredictable(table, code))
+            continue;
+        const std::vector<SatellitePass> one =
+            testsupport::ScanPasses(table, code, homeLat, homeLon, start, seconds, 0.0);
+        all.insert(all.end(), one.begin(), one.end());
+    }
+    std::stable_sort(all.begin(), all.end(),
+                     [](const SatellitePass& a, const SatellitePass& b) { return a.nAos < b.nAos; });
+    return all;
+}
+
+std::vector<std::string> SplitLines(const std::string& text, const std::string& end)
+{
+    std::vector<std::string> lines;
+    size_t pos = 0;
+    for (size_t next; (next = text.find(end, pos)) != std::string::npos; pos = next + end.size())
+        lines.push_back(text.substr(pos, next - pos));
+    EXPECT_EQ(text.size(), pos) << "text after the last line end";
+    return lines;
+}
+
+// A small iCalendar reader: unfolds the lines and gives each event's
+// properties with their TEXT values unescaped.
+std::vector<std::map<std::string, std::string>> ReadCalendar(const std::string& text)
+{
+    std::vector<std::string> lines;
+    for (const std::string& raw : SplitLines(text, "\r\n")) {
+        EXPECT_LE(raw.size(), 75u) << raw;
+        EXPECT_EQ(std::string::npos, raw.find('\n')) << "a bare line feed";
+        if (!raw.empty() && raw[0] == ' ') {
+            EXPECT_FALSE(lines.empty());
+            // Folding never splits a UTF-8 character.
+            EXPECT_NE(0x80, static_cast<unsigned char>(raw[1]) & 0xC0) << raw;
+            lines.back() += raw.substr(1);
+        } else {
+            lines.push_back(raw);
+        }
+    }
+    std::vector<std::map<std::string, std::string>> events;
+    EXPECT_FALSE(lines.empty());
+    if (lines.empty())
+        return events;
+    EXPECT_EQ("BEGIN:VCALENDAR", lines.front());
+    EXPECT_EQ("END:VCALENDAR", lines.back());
+    bool bIn = false;
+    for (const std::string& line : lines) {
+        if (line == "BEGIN:VEVENT") {
+            EXPECT_FALSE(bIn);
+            bIn = true;
+            events.emplace_back();
+        } else if (line == "END:VEVENT") {
+            EXPECT_TRUE(bIn);
+            bIn = false;
+        } else if (bIn) {
+            const size_t colon = line.find(':');
+            EXPECT_NE(std::string::npos, colon) << line;
+            std::string value;
+            for (size_t i = colon + 1; i < line.size(); ++i) {
+                if (line[i] == '\\' && i + 1 < line.size()) {
+                    ++i;
+                    value += line[i] == 'n' ? '\n' : line[i];
+                } else {
+                    value += line[i];
+                }
+            }
+            events.back()[line.substr(0, colon)] = value;
+        }
+    }
+    EXPECT_FALSE(bIn);
+    return events;
+}
+
+std::string CalendarTime(int64_t instant)
+{
+    std::string t = FormatPassInstant(instant);  // 2009-03-01T12:34:56Z
+    t.erase(std::remove(t.begin(), t.end(), '-'), t.end());
+    t.erase(std::remove(t.begin(), t.end(), ':'), t.end());
+    return t;
+}
+
+}  // namespace
+
+TEST_F(PredictTool, PassesAsJsonAgreeWithASecondBySecondScanFromTwoHomes)
+{
+    SetEntry(5, 1235880000, 42.0, 6081.2, 98.62);  // a second fresh entry
+    WriteSettings(m_settings);
+    const MessageSink none = [](const std::string& text) { ADD_FAILURE() << text; };
+    struct Home
+    {
+        std::vector<std::string> args;
+        double dLat;
+        double dLon;
+    };
+    const Home homes[] = {
+        {{}, 52.0, -8.5},
+        {{"--home", "S33 52", "E151 12"}, ParseCoordinate("S33 52", true, none),
+         ParseCoordinate("E151 12", false, none)},
+    };
+    for (const Home& home : homes) {
+        std::vector<std::string> args{"--passes", "--json", "--settings", m_settings, "--at", kAtText};
+        args.insert(args.end(), home.args.begin(), home.args.end());
+        const RunResult r = Run(args);
+        ASSERT_EQ(0, r.nExit) << r.strErr;
+        const std::vector<SatellitePass> expected = ScannedPasses(m_stored, home.dLat, home.dLon, kAt, 86400);
+        const std::vector<std::string> lines = SplitLines(r.strOut, "\n");
+        ASSERT_EQ(expected.size(), lines.size()) << r.strOut;
+        ASSERT_GT(expected.size(), 10u);
+        for (size_t i = 0; i < lines.size(); ++i) {
+            const nlohmann::json j = nlohmann::json::parse(lines[i]);
+            const SatellitePass& e = expected[i];
+            EXPECT_EQ(SatelliteName(e.nCode), j.at("satellite").get<std::string>());
+            EXPECT_EQ(e.nCode, j.at("code").get<int>());
+            int64_t aos = 0, tca = 0, los = 0;
+            ASSERT_TRUE(ParseUtcTimestamp(j.at("aos").get<std::string>(), aos)) << lines[i];
+            ASSERT_TRUE(ParseUtcTimestamp(j.at("tca").get<std::string>(), tca)) << lines[i];
+            ASSERT_TRUE(ParseUtcTimestamp(j.at("los").get<std::string>(), los)) << lines[i];
+            EXPECT_EQ(e.nAos, aos) << lines[i];
+            EXPECT_EQ(e.nTca, tca) << lines[i];
+            EXPECT_EQ(e.nLos, los) << lines[i];
+            EXPECT_NEAR(e.dMaxElevation, j.at("max_elevation").get<double>(), 0.05) << lines[i];
+            EXPECT_NEAR(e.dAosAzimuth, j.at("aos_azimuth").get<double>(), 0.01) << lines[i];
+            EXPECT_NEAR(e.dLosAzimuth, j.at("los_azimuth").get<double>(), 0.01) << lines[i];
+            EXPECT_EQ(8u, j.size());
+        }
+        EXPECT_EQ("", r.strErr);
+    }
+}
+
+TEST_F(PredictTool, PassesAsTextAndAsACalendarFile)
+{
+    WriteSettings(m_settings);
+    const std::string ics = (m_dir / "passes.ics").string();
+    const RunResult r =
+        Run({"--passes", "--settings", m_settings, "--at", kAtText, "--hours", "12", "--min-elevation", "1",
+             "--ics", ics});
+    ASSERT_EQ(0, r.nExit) << r.strErr;
+    CSatelliteTable table;
+    m_stored.CopyTableTo(table);
+    const std::vector<SatellitePass> passes = FindPasses(table, 52.0, -8.5, kAt, 12 * 3600, 1.0);
+    ASSERT_GT(passes.size(), 3u);
+    std::string text;
+    for (const SatellitePass& p : passes) {
+        EXPECT_GE(p.dMaxElevation, 1.0);
+        text += Cp1252ToUtf8(FormatPassLine(p)) + "\n";
+    }
+    EXPECT_EQ(text, r.strOut);
+
+    const std::vector<std::map<std::string, std::string>> events = ReadCalendar(ReadFile(ics));
+    ASSERT_EQ(passes.size(), events.size());
+    std::vector<std::string> uids;
+    for (size_t i = 0; i < events.size(); ++i) {
+        const SatellitePass& p = passes[i];
+        auto field = [&](const char* name) {
+            auto it = events[i].find(name);
+            return it == events[i].end() ? std::string("(missing)") : it->second;
+        };
+        EXPECT_EQ(CalendarTime(p.nAos), field("DTSTART"));
+        EXPECT_EQ(CalendarTime(p.nLos + 1), field("DTEND"));
+        EXPECT_EQ(16u, field("DTSTAMP").size());
+        char max[8];
+        std::snprintf(max, sizeof max, "%.0f", p.dMaxElevation);
+        EXPECT_EQ(SatelliteName(p.nCode) + " pass, max " + max + "\xC2\xB0", field("SUMMARY"));
+        uids.push_back(field("UID"));
+    }
+    std::sort(uids.begin(), uids.end());
+    EXPECT_EQ(uids.end(), std::adjacent_find(uids.begin(), uids.end())) << "UIDs repeat";
+}
+
+TEST_F(PredictTool, PassOptionsAreChecked)
+{
+    WriteSettings(m_settings);
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"--json"},
+             {"--hours", "3"},
+             {"--passes", "--hours", "0"},
+             {"--passes", "--hours", "many"},
+             {"--passes", "--min-elevation", "-5"},
+             {"--passes", "--min-elevation", "91"},
+             {"--passes", "--min-elevation"},
+             {"--passes", "--watch"},
+             {"--passes", "--ics"},
+         }) {
+        std::vector<std::string> full = args;
+        full.insert(full.end(), {"--settings", m_settings});
+        const RunResult r = Run(full);
+        EXPECT_EQ(2, r.nExit) << args[0] << " " << (args.size() > 1 ? args[1] : "");
+        EXPECT_EQ("", r.strOut);
+        EXPECT_NE(std::string::npos, r.strErr.find("see --help"));
+    }
+    const RunResult r = Run({"--passes", "--settings", m_settings, "--ics", (m_dir / "no" / "such.ics").string()});
+    EXPECT_EQ(1, r.nExit);
+    EXPECT_NE(std::string::npos, r.strErr.find("cannot write"));
 }

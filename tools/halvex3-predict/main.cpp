@@ -7,8 +7,11 @@
 #include <atomic>
 #include <chrono>
 #include <csignal>
+#include <cerrno>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <thread>
@@ -18,11 +21,14 @@
 #include "document/Settings.h"
 #include "location/Coordinate.h"
 #include "messages/SatelliteTable.h"
+#include "orbit/PassFormat.h"
+#include "orbit/Passes.h"
 #include "orbit/SatelliteRows.h"
 #include "platform/Clock.h"
 #include "platform/Cp1252.h"
 #include "platform/Registry.h"
 #include "platform/SettingsPaths.h"
+#include "PassOutput.h"
 
 namespace {
 
@@ -32,6 +38,8 @@ constexpr int kRedrawSeconds = 2;  // the view's redraw period, which the Dopple
 const char kUsage[] =
     "Usage: halvex3-predict [--settings FILE] [--home LAT LON] [--at YYYY-MM-DDTHH:MM:SSZ]\n"
     "                       [--watch] [--cp1252]\n"
+    "       halvex3-predict --passes [--hours H] [--min-elevation DEG] [--json]\n"
+    "                       [--ics FILE] [--settings FILE] [--home LAT LON] [--at TIME]\n"
     "Prints the Satellites view of Halvex: for every satellite whose orbit elements\n"
     "are stored, its sub-satellite point, azimuth, elevation, range and Doppler shift.\n"
     "\n"
@@ -44,11 +52,24 @@ const char kUsage[] =
     "                   compares with the previous drawing (with --at, the time\n"
     "                   advances 2 seconds per drawing)\n"
     "  --cp1252         write the lines' bytes as stored (code page 1252) instead of UTF-8\n"
+    "  --passes         list the passes over home instead, one a line sorted by AOS:\n"
+    "                   satellite, AOS time and azimuth, TCA time and greatest\n"
+    "                   elevation, LOS time and azimuth, duration (times UTC); a pass\n"
+    "                   under way at the start is listed with its real AOS\n"
+    "  --hours H        passes beginning within H hours of the start (default 24,\n"
+    "                   at most 744)\n"
+    "  --min-elevation DEG  a pass is the time at or above DEG degrees (0 to 90,\n"
+    "                   default 0)\n"
+    "  --json           with --passes: JSON Lines with the keys satellite, code, aos,\n"
+    "                   aos_azimuth, tca, max_elevation, los, los_azimuth\n"
+    "  --ics FILE       with --passes: also write the passes to FILE as an iCalendar\n"
+    "                   file, one event per pass\n"
     "  -h, --help       show this help\n"
     "  --version        show the version\n"
     "\n"
-    "Exit status: 0 done, 1 the settings file cannot be read, 2 usage error (or a\n"
-    "--settings FILE that is not a settings file: it is left untouched).\n";
+    "Exit status: 0 done, 1 the settings file cannot be read (or the --ics file\n"
+    "cannot be written), 2 usage error (or a --settings FILE that is not a\n"
+    "settings file: it is left untouched).\n";
 
 std::atomic<bool> g_bInterrupted{false};
 
@@ -68,7 +89,26 @@ struct Options
     int64_t nAt = 0;
     bool bWatch = false;
     bool bCp1252 = false;
+    bool bPasses = false;
+    bool bPassOptionGiven = false;  // --hours, --min-elevation, --json or --ics
+    double dHours = 24.0;
+    double dMinElevation = 0.0;
+    bool bJson = false;
+    std::string strIcs;
 };
+
+// The option value as a finite number within [low, high].
+bool ParseNumber(const std::string& text, double low, double high, double& value)
+{
+    if (text.empty())
+        return false;
+    char* end = nullptr;
+    const double v = std::strtod(text.c_str(), &end);
+    if (*end != '\0' || !std::isfinite(v) || v < low || v > high)
+        return false;
+    value = v;
+    return true;
+}
 
 int UsageError(const std::string& reason)
 {
@@ -112,12 +152,36 @@ int ParseArguments(int argc, char** argv, Options& options)
             options.bWatch = true;
         } else if (arg == "--cp1252") {
             options.bCp1252 = true;
+        } else if (arg == "--passes") {
+            options.bPasses = true;
+        } else if (arg == "--hours") {
+            options.bPassOptionGiven = true;
+            if (!needs(1) || !ParseNumber(argv[i + 1], 1.0 / 3600.0, 744.0, options.dHours))
+                return UsageError("--hours needs a number of hours above 0, at most 744");
+            ++i;
+        } else if (arg == "--min-elevation") {
+            options.bPassOptionGiven = true;
+            if (!needs(1) || !ParseNumber(argv[i + 1], 0.0, 90.0, options.dMinElevation))
+                return UsageError("--min-elevation needs a number of degrees from 0 to 90");
+            ++i;
+        } else if (arg == "--json") {
+            options.bPassOptionGiven = true;
+            options.bJson = true;
+        } else if (arg == "--ics") {
+            options.bPassOptionGiven = true;
+            if (!needs(1) || std::string(argv[i + 1]).empty())
+                return UsageError("--ics needs a file name");
+            options.strIcs = argv[++i];
         } else if (!arg.empty() && arg[0] == '-') {
             return UsageError("unknown option '" + arg + "'");
         } else {
             return UsageError("unexpected argument '" + arg + "'");
         }
     }
+    if (options.bPassOptionGiven && !options.bPasses)
+        return UsageError("--hours, --min-elevation, --json and --ics go with --passes");
+    if (options.bPasses && options.bWatch)
+        return UsageError("--watch does not go with --passes");
     return 0;
 }
 
@@ -192,6 +256,33 @@ size_t PrintRows(const std::vector<SatelliteRow>& rows, bool bCp1252, bool bOver
     return rows.size();
 }
 
+// --passes: the list on stdout, and the calendar file when asked for.
+int PrintPasses(const Options& options, const CSatelliteTable& table, double homeLat, double homeLon,
+                int64_t start)
+{
+    const int64_t seconds = std::llround(options.dHours * 3600.0);
+    const std::vector<SatellitePass> passes =
+        FindPasses(table, homeLat, homeLon, start, seconds, options.dMinElevation);
+    if (!options.strIcs.empty()) {
+        const std::string calendar = PassCalendar(passes, CSystemClock().Now());
+        FILE* file = std::fopen(options.strIcs.c_str(), "wb");
+        const bool bWritten = file && std::fwrite(calendar.data(), 1, calendar.size(), file) == calendar.size();
+        if ((file && std::fclose(file) != 0) || !bWritten) {
+            std::fprintf(stderr, "%s: cannot write %s: %s\n", kProgram, options.strIcs.c_str(), std::strerror(errno));
+            return 1;
+        }
+    }
+    for (const SatellitePass& pass : passes) {
+        std::string line = options.bJson ? PassJsonLine(pass) : FormatPassLine(pass);
+        if (!options.bJson && !options.bCp1252)
+            line = Cp1252ToUtf8(line);
+        std::fwrite(line.data(), 1, line.size(), stdout);
+        std::fputc('\n', stdout);
+    }
+    std::fflush(stdout);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -237,6 +328,9 @@ int main(int argc, char** argv)
     CSystemClock systemClock;
     CStepClock stepClock(options.nAt);
     const IClock& clock = options.bAtGiven ? static_cast<const IClock&>(stepClock) : systemClock;
+
+    if (options.bPasses)
+        return PrintPasses(options, table, homeLat, homeLon, clock.Now());
 
     if (!options.bWatch) {
         PrintRows(ComputeSatelliteRows(table, homeLat, homeLon, clock), options.bCp1252);

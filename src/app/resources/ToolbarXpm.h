@@ -190,3 +190,28 @@ static const char* const xpm_contexthelp[] = {
 "                "
 };
 
+
+/* XPM */
+/* A pass: the satellite's arc over the horizon, with time ticks below. */
+static const char* const xpm_passes[] = {
+"16 15 4 1",
+"  c None",
+"k c #000000",
+"b c #2050C0",
+"y c #E0C000",
+"                ",
+"      bbbb      ",
+"    bb    bb    ",
+"   b   yy   b   ",
+"  b   yyyy   b  ",
+"  b   yyyy   b  ",
+" b     yy     b ",
+" b            b ",
+"b              b",
+"b              b",
+"kkkkkkkkkkkkkkkk",
+"k   k   k   k  k",
+"                ",
+"                ",
+"                "
+};
