@@ -18,7 +18,7 @@
 #include "document/HalvexDoc.h"
 #include "platform/Clock.h"
 #include "support/FakeDocUi.h"
-#include "view/ModePaintersWx.h"
+#include "gui/ModePaintersWx.h"
 #include "view/WorldChart.h"
 
 namespace {

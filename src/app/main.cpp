@@ -7,9 +7,9 @@
 
 #include <wx/app.h>
 
-#include "app/CommandLine.h"
-#include "app/HalvexApp.h"
-#include "app/HeadlessRunner.h"
+#include "gui/CommandLine.h"
+#include "gui/HalvexApp.h"
+#include "gui/HeadlessRunner.h"
 
 int main(int argc, char** argv)
 {

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "HalvexVersion.h"
 #include "decoder/Demodulator.h"
 #include "decoder/Modulator.h"
 #include "messages/FrameBuilder.h"

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "HalvexVersion.h"
 #include "document/Settings.h"
 #include "location/Coordinate.h"
 #include "messages/SatelliteTable.h"

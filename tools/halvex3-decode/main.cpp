@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "HalvexVersion.h"
 #include "messages/UtcTime.h"
 #include "DecodeChain.h"
 #include "platform/SampleReader.h"

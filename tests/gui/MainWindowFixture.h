@@ -13,14 +13,14 @@
 #include <wx/toolbar.h>
 
 #include "WindowTestSupport.h"
-#include "app/CommandMap.h"
-#include "app/HalvexApp.h"
-#include "app/MainFrame.h"
+#include "gui/CommandMap.h"
+#include "gui/HalvexApp.h"
+#include "gui/MainFrame.h"
 #include "document/CommandIds.h"
 #include "document/HalvexDoc.h"
 #include "platform/Shell.h"
 #include "support/FakeWaveIn.h"
-#include "view/HalvexViewWx.h"
+#include "gui/HalvexViewWx.h"
 
 class RecordingShell : public IShell
 {

@@ -20,7 +20,7 @@
 #include "platform/Clock.h"
 #include "platform/Cp1252.h"
 #include "support/FakeDocUi.h"
-#include "view/ModePaintersWx.h"
+#include "gui/ModePaintersWx.h"
 #include "view/WorldChart.h"
 
 namespace {

@@ -11,9 +11,9 @@
 #include <wx/msgdlg.h>
 #include <wx/utils.h>
 
-#include "app/AboutDlg.h"
+#include "gui/AboutDlg.h"
 #include "decoder/Modulator.h"
-#include "location/HomeLocationDlg.h"
+#include "gui/HomeLocationDlg.h"
 #include "messages/FrameBuilder.h"
 
 void PumpEvents(int ms)

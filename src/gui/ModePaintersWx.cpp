@@ -1,4 +1,4 @@
-#include "view/ModePaintersWx.h"
+#include "gui/ModePaintersWx.h"
 
 #include <vector>
 
