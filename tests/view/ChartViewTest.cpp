@@ -2,6 +2,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "document/HalvexDoc.h"
 #include "messages/SatelliteTable.h"
@@ -124,6 +125,46 @@ TEST_F(SatellitesTexts, RowsAtTheLeftFifteenPixelsApart)
     // The drawing remembers the ground distance for the next Doppler shift.
     EXPECT_GT(table.m_dLastGroundDist[8], 0.0);
     EXPECT_GT(table.m_dLastGroundDist[12], 0.0);
+}
+
+// The dots as pictures: R outline, Y inside, . not part of the dot.
+std::vector<std::string> DotPicture(const std::vector<DotPixel>& pixels, int left, int top, int size)
+{
+    std::vector<std::string> rows(size, std::string(size, '.'));
+    for (const DotPixel& p : pixels) {
+        EXPECT_TRUE(p.x >= left && p.x < left + size && p.y >= top && p.y < top + size) << p.x << "," << p.y;
+        if (p.x >= left && p.x < left + size && p.y >= top && p.y < top + size)
+            rows[p.y - top][p.x - left] = p.bOutline ? 'R' : 'Y';
+    }
+    return rows;
+}
+
+TEST(ChartDots, SatelliteDotIsFivePixelsAcrossFromTwoLeftAndAbove)
+{
+    const auto pixels = ComputeDotPixels(238, 274, kMarkerDotSize);
+    EXPECT_EQ(DotPicture(pixels, 238, 274, 5), (std::vector<std::string>{".RRR.",
+                                                                         "RYYYR",
+                                                                         "RYYYR",
+                                                                         "RYYYR",
+                                                                         ".RRR."}));
+    EXPECT_EQ(pixels.size(), 21u);  // no pixel twice
+}
+
+TEST(ChartDots, HomeDotIsSevenPixelsCentredOnTheChartCentre)
+{
+    const int size = kHomeMarkerRight - kHomeMarkerLeft;
+    ASSERT_EQ(size, 7);
+    const auto pixels = ComputeDotPixels(kHomeMarkerLeft, kHomeMarkerLeft, size);
+    EXPECT_EQ(DotPicture(pixels, kHomeMarkerLeft, kHomeMarkerLeft, size),
+              (std::vector<std::string>{"..RRR..",
+                                        ".RYYYR.",
+                                        "RYYYYYR",
+                                        "RYYYYYR",
+                                        "RYYYYYR",
+                                        ".RYYYR.",
+                                        "..RRR.."}));
+    EXPECT_EQ(pixels.size(), 37u);
+    EXPECT_EQ(kHomeMarkerLeft + size / 2, kChartCentre);
 }
 
 }  // namespace
