@@ -15,14 +15,14 @@
 #include "platform/Clock.h"
 #include "platform/FileWaveIn.h"
 #include "support/FakeDocUi.h"
+#include "support/TestFiles.h"
 
 namespace fs = std::filesystem;
 
 TEST(FileCaptureTest, FramesOfARecordingReachTheMessageRingInOrder)
 {
-    char templ[] = "/tmp/halvex-filecap-XXXXXX";
-    ASSERT_NE(mkdtemp(templ), nullptr);
-    const fs::path dir = templ;
+    const CTempDir tmp("filecap");
+    const fs::path& dir = tmp.Path();
 
     CModulator mod;
     mod.AppendSilence(30000);
@@ -85,6 +85,4 @@ TEST(FileCaptureTest, FramesOfARecordingReachTheMessageRingInOrder)
         doc.OnProcessStop();
         EXPECT_EQ(ui.LastTitle(), "Halvex from Norq - processing stopped");
     }
-    std::error_code ec;
-    fs::remove_all(dir, ec);
 }

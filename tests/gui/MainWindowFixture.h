@@ -20,23 +20,8 @@
 #include "document/HalvexDoc.h"
 #include "platform/Shell.h"
 #include "support/FakeWaveIn.h"
+#include "support/RecordingShell.h"
 #include "gui/HalvexViewWx.h"
-
-class RecordingShell : public IShell
-{
-public:
-    struct Call
-    {
-        std::string verb, file, params;
-    };
-    std::vector<Call>* m_pCalls;
-    explicit RecordingShell(std::vector<Call>* pCalls) : m_pCalls(pCalls) {}
-    bool ShellExecute(const std::string& verb, const std::string& file, const std::string& params) override
-    {
-        m_pCalls->push_back({verb, file, params});
-        return true;
-    }
-};
 
 class MainWindowTest : public ::testing::Test
 {

@@ -65,21 +65,6 @@ int CModalScript::Enter(wxDialog* pDialog)
     return seen.strClass == "wxMessageDialog" ? wxID_OK : wxID_CANCEL;
 }
 
-CTempDir::CTempDir()
-{
-    std::string templ = (std::filesystem::temp_directory_path() / "halvex-wintest-XXXXXX").string();
-    std::vector<char> buf(templ.begin(), templ.end());
-    buf.push_back('\0');
-    const char* made = ::mkdtemp(buf.data());
-    m_path = made ? std::filesystem::path(made) : std::filesystem::path(templ);
-}
-
-CTempDir::~CTempDir()
-{
-    std::error_code ec;
-    std::filesystem::remove_all(m_path, ec);
-}
-
 bool WriteU8Wav(const std::string& strPath, const std::vector<uint8_t>& samples)
 {
     std::ofstream out(strPath, std::ios::binary);

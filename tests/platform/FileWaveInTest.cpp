@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/FileWaveIn.h"
+#include "support/TestFiles.h"
 
 using namespace wavein;
 namespace fs = std::filesystem;
@@ -43,18 +44,6 @@ struct Buffer
 class FileWaveInTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        char templ[] = "/tmp/halvex-filewave-XXXXXX";
-        ASSERT_NE(mkdtemp(templ), nullptr);
-        m_dir = templ;
-    }
-    void TearDown() override
-    {
-        std::error_code ec;
-        fs::remove_all(m_dir, ec);
-    }
-
     std::string WriteU8(const std::string& name, const std::vector<uint8_t>& bytes, int rate = 48000)
     {
         std::string path = (m_dir / name).string();
@@ -82,7 +71,8 @@ protected:
         return path;
     }
 
-    fs::path m_dir;
+    CTempDir m_tmp{"filewave"};
+    fs::path m_dir = m_tmp.Path();
 };
 
 std::vector<uint8_t> Pattern(size_t n)

@@ -13,6 +13,7 @@
 
 #include "platform/Registry.h"
 #include "platform/SettingsPaths.h"
+#include "support/TestFiles.h"
 
 namespace fs = std::filesystem;
 using namespace reg;
@@ -22,32 +23,6 @@ namespace {
 class RegistryTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        char tmpl[] = "/tmp/halvex-reg-XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        m_dir = tmpl;
-        m_path = m_dir + "/settings.reg";
-    }
-    void TearDown() override
-    {
-        std::error_code ec;
-        fs::permissions(m_dir, fs::perms::owner_all, fs::perm_options::add, ec);
-        fs::remove_all(m_dir, ec);
-    }
-
-    void WriteText(const std::string& path, const std::string& text)
-    {
-        std::ofstream out(path, std::ios::binary);
-        out << text;
-    }
-    std::string ReadText(const std::string& path)
-    {
-        std::ifstream in(path, std::ios::binary);
-        std::stringstream ss;
-        ss << in.rdbuf();
-        return ss.str();
-    }
     std::vector<std::string> DirEntries()
     {
         std::vector<std::string> names;
@@ -57,8 +32,9 @@ protected:
         return names;
     }
 
-    std::string m_dir;
-    std::string m_path;
+    CTempDir m_tmp{"reg"};
+    std::string m_dir = m_tmp.Path().string();
+    std::string m_path = m_dir + "/settings.reg";
 };
 
 std::vector<uint8_t> Bytes(size_t n, uint8_t start = 0)
@@ -120,7 +96,7 @@ TEST_F(RegistryTest, WritesTheRegeditLayout)
     key.SetValue("LogDirectory", REG_SZ, "/home/me/\"logs\"\\", 17);
     ASSERT_EQ(key.Close(), ERROR_SUCCESS);
 
-    std::string text = ReadText(m_path);
+    std::string text = ReadFileText(m_path);
     EXPECT_EQ(text.rfind("REGEDIT4\n\n[HKEY_CURRENT_USER\\SOFTWARE\\Norq\\Halvex3]\n"
                          "\"ViewMode\"=dword:01020304\n\"Eqx\"=hex(4):05,0c,13,",
                          0),
@@ -154,7 +130,7 @@ TEST_F(RegistryTest, WritesTheRegeditLayout)
 
 TEST_F(RegistryTest, ReaderAcceptsBothFormsCrlfCommentsAndKeepsForeignEntries)
 {
-    WriteText(m_path,
+    WriteFileText(m_path,
               "; written by hand\r\n"
               "REGEDIT4\r\n"
               "\r\n"
@@ -268,12 +244,12 @@ TEST_F(RegistryTest, WritingIsAtomicAndCreatesParentDirectories)
     EXPECT_EQ(left, std::vector<std::string>{"settings.reg"});
 
     // Opening and closing without a change does not rewrite the file.
-    WriteText(m_path, "REGEDIT4\n\n[HKEY_CURRENT_USER\\K]\n\"V\"=dword:1\n");
+    WriteFileText(m_path, "REGEDIT4\n\n[HKEY_CURRENT_USER\\K]\n\"V\"=dword:1\n");
     {
         CRegKey key;
         ASSERT_EQ(key.CreateKey(m_path, "K", nullptr), ERROR_SUCCESS);
     }
-    EXPECT_EQ(ReadText(m_path), "REGEDIT4\n\n[HKEY_CURRENT_USER\\K]\n\"V\"=dword:1\n");
+    EXPECT_EQ(ReadFileText(m_path), "REGEDIT4\n\n[HKEY_CURRENT_USER\\K]\n\"V\"=dword:1\n");
 }
 
 TEST_F(RegistryTest, CorruptFilesCountAsEmptyAndAreKeptAsBad)
@@ -298,7 +274,7 @@ TEST_F(RegistryTest, CorruptFilesCountAsEmptyAndAreKeptAsBad)
     for (const std::string& text : corrupt) {
         SCOPED_TRACE(text);
         fs::remove(m_path + ".bad");
-        WriteText(m_path, text);
+        WriteFileText(m_path, text);
         CRegKey key;
         uint32_t disposition = 0;
         testing::internal::CaptureStderr();
@@ -311,8 +287,8 @@ TEST_F(RegistryTest, CorruptFilesCountAsEmptyAndAreKeptAsBad)
         EXPECT_EQ(key.Close(), ERROR_SUCCESS);
         std::string err = testing::internal::GetCapturedStderr();
         EXPECT_NE(err.find(m_path), std::string::npos) << err;
-        EXPECT_EQ(ReadText(m_path + ".bad"), text);
-        EXPECT_EQ(ReadText(m_path), "REGEDIT4\n\n[HKEY_CURRENT_USER\\K]\n\"W\"=dword:00000009\n\n");
+        EXPECT_EQ(ReadFileText(m_path + ".bad"), text);
+        EXPECT_EQ(ReadFileText(m_path), "REGEDIT4\n\n[HKEY_CURRENT_USER\\K]\n\"W\"=dword:00000009\n\n");
     }
 }
 
@@ -323,7 +299,7 @@ TEST_F(RegistryTest, HugeAndOddFilesNeitherCrashNorHang)
     for (int i = 0; i < 1400000; ++i)
         longList += "ab,";
     longList += "cd\n";
-    WriteText(m_path, longList);
+    WriteFileText(m_path, longList);
     {
         CRegKey key;
         ASSERT_EQ(key.OpenKey(m_path, "K"), ERROR_SUCCESS);
@@ -344,7 +320,7 @@ TEST_F(RegistryTest, HugeAndOddFilesNeitherCrashNorHang)
     EXPECT_FALSE(error.empty());
 
     // An empty file holds no keys but is no error.
-    WriteText(m_path, "");
+    WriteFileText(m_path, "");
     EXPECT_EQ(file.Load(m_path, nullptr), CRegFile::LoadResult::Loaded);
     EXPECT_TRUE(file.m_sections.empty());
 
@@ -369,7 +345,7 @@ TEST_F(RegistryTest, ADirectoryOrUnwritablePlaceIsReportedAndLeftAlone)
 
     // A parent that is a file: the key opens, the write fails and says so.
     std::string blocked = m_dir + "/file/settings.reg";
-    WriteText(m_dir + "/file", "x");
+    WriteFileText(m_dir + "/file", "x");
     CRegKey key;
     ASSERT_EQ(key.CreateKey(blocked, "K", nullptr), ERROR_SUCCESS);
     testing::internal::CaptureStderr();
@@ -380,7 +356,7 @@ TEST_F(RegistryTest, ADirectoryOrUnwritablePlaceIsReportedAndLeftAlone)
 
 TEST_F(RegistryTest, AFileThatCannotBeReadIsNeverOverwritten)
 {
-    WriteText(m_path, "REGEDIT4\n[K]\n\"V\"=dword:1\n");
+    WriteFileText(m_path, "REGEDIT4\n[K]\n\"V\"=dword:1\n");
     ::chmod(m_path.c_str(), 0);
     if (::access(m_path.c_str(), R_OK) == 0)
         GTEST_SKIP() << "running with rights that read any file";
@@ -391,7 +367,7 @@ TEST_F(RegistryTest, AFileThatCannotBeReadIsNeverOverwritten)
     }
     testing::internal::GetCapturedStderr();
     ::chmod(m_path.c_str(), 0600);
-    EXPECT_EQ(ReadText(m_path), "REGEDIT4\n[K]\n\"V\"=dword:1\n");
+    EXPECT_EQ(ReadFileText(m_path), "REGEDIT4\n[K]\n\"V\"=dword:1\n");
 }
 
 TEST(SettingsPaths, FollowTheXdgRules)

@@ -20,6 +20,7 @@
 #include "decoder/Demodulator.h"
 #include "decoder/Modulator.h"
 #include "messages/FrameBuilder.h"
+#include "support/TestFiles.h"
 
 namespace {
 
@@ -36,28 +37,9 @@ struct ToolRun
     std::string strErr;
 };
 
-std::string ReadAll(const fs::path& p)
-{
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 class DecodeTool : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        char tmpl[] = "/tmp/halvex-decode-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        m_dir = tmpl;
-    }
-    void TearDown() override
-    {
-        std::error_code ec;
-        fs::remove_all(m_dir, ec);
-    }
 
     // Runs the decoder in the test's directory; stdinFile empty: no input.
     ToolRun Decode(const std::string& args, const std::string& stdinFile = "")
@@ -70,12 +52,13 @@ protected:
         const int status = std::system(cmd.c_str());
         ToolRun r;
         r.nExit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        r.strOut = ReadAll(out);
-        r.strErr = ReadAll(err);
+        r.strOut = ReadFileText(out);
+        r.strErr = ReadFileText(err);
         return r;
     }
 
-    fs::path m_dir;
+    CTempDir m_tmp{"decode"};
+    fs::path m_dir = m_tmp.Path();
 };
 
 // A recording: frames at known places, noise so that nothing but the frames
@@ -330,10 +313,10 @@ TEST_F(DecodeTool, Utf8OrCodePageBytesAndTheLogFile)
     const ToolRun logged = Decode(std::string("--start ") + kStartText + " --log-dir logs u8.wav");
     EXPECT_EQ(logged.nExit, 0);
     EXPECT_EQ(logged.strOut, utf.strOut);
-    EXPECT_EQ(ReadAll(m_dir / "logs" / "halvex3log20090501.txt"), cp.strOut);
+    EXPECT_EQ(ReadFileText(m_dir / "logs" / "halvex3log20090501.txt"), cp.strOut);
     // Appended, never truncated.
     Decode(std::string("--start ") + kStartText + " --log-dir logs/ u8.wav");
-    EXPECT_EQ(ReadAll(m_dir / "logs" / "halvex3log20090501.txt"), cp.strOut + cp.strOut);
+    EXPECT_EQ(ReadFileText(m_dir / "logs" / "halvex3log20090501.txt"), cp.strOut + cp.strOut);
 }
 
 TEST_F(DecodeTool, DecoderOptions)
@@ -354,7 +337,7 @@ TEST_F(DecodeTool, CutOffFileDecodesWhatItCanAndSaysSo)
 {
     const std::vector<uint8_t> samples = Recording(SomeFrames());
     ASSERT_TRUE(WriteU8Wave(m_dir / "full.wav", samples));
-    const std::string whole = ReadAll(m_dir / "full.wav");
+    const std::string whole = ReadFileText(m_dir / "full.wav");
     // Cut in the middle of the second frame: the first still decodes.
     std::ofstream(m_dir / "cut.wav", std::ios::binary) << whole.substr(0, 44 + 19200 + 72000 + 3000);
     const ToolRun r = Decode(Cp1252Args() + "cut.wav");
