@@ -1,6 +1,5 @@
 // The whole capture road with a real device: a recording played by the
 // sound-file device, picked up by the poll and decoded into message lines.
-#include <sndfile.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -34,14 +33,7 @@ TEST(FileCaptureTest, FramesOfARecordingReachTheMessageRingInOrder)
     }
     const std::vector<uint8_t>& audio = mod.Samples();
     const std::string wav = (dir / "pass.wav").string();
-    SF_INFO info{};
-    info.samplerate = 48000;
-    info.channels = 1;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_U8;
-    SNDFILE* f = sf_open(wav.c_str(), SFM_WRITE, &info);
-    ASSERT_NE(f, nullptr);
-    sf_write_raw(f, audio.data(), static_cast<sf_count_t>(audio.size()));
-    sf_close(f);
+    ASSERT_TRUE(WriteU8Wav(wav, audio));
 
     FakeDocUi ui;
     CFileWaveIn device(wav, 0.0);  // as fast as the poll takes the buffers

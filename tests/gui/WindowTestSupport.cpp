@@ -65,36 +65,6 @@ int CModalScript::Enter(wxDialog* pDialog)
     return seen.strClass == "wxMessageDialog" ? wxID_OK : wxID_CANCEL;
 }
 
-bool WriteU8Wav(const std::string& strPath, const std::vector<uint8_t>& samples)
-{
-    std::ofstream out(strPath, std::ios::binary);
-    if (!out)
-        return false;
-    auto le32 = [&](uint32_t v) {
-        for (int i = 0; i < 4; ++i)
-            out.put(static_cast<char>((v >> (8 * i)) & 0xFF));
-    };
-    auto le16 = [&](uint16_t v) {
-        out.put(static_cast<char>(v & 0xFF));
-        out.put(static_cast<char>(v >> 8));
-    };
-    const uint32_t n = static_cast<uint32_t>(samples.size());
-    out.write("RIFF", 4);
-    le32(36 + n);
-    out.write("WAVEfmt ", 8);
-    le32(16);
-    le16(1);      // PCM
-    le16(1);      // mono
-    le32(48000);  // samples per second
-    le32(48000);  // bytes per second
-    le16(1);      // block alignment
-    le16(8);      // bits per sample
-    out.write("data", 4);
-    le32(n);
-    out.write(reinterpret_cast<const char*>(samples.data()), static_cast<std::streamsize>(n));
-    return static_cast<bool>(out);
-}
-
 std::vector<uint8_t> MakeTestRecording(std::vector<std::vector<uint8_t>>& frames)
 {
     BulletinFields fields;

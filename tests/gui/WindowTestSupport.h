@@ -45,8 +45,6 @@ protected:
     void Exit(wxDialog*) override {}
 };
 
-// Writes 48 kHz unsigned 8-bit mono samples as a WAV file.
-bool WriteU8Wav(const std::string& strPath, const std::vector<uint8_t>& samples);
 // A recording with one orbit bulletin (satellite code 8) and one date-time
 // stamp, each followed by silence; frames are returned with their CRC.
 std::vector<uint8_t> MakeTestRecording(std::vector<std::vector<uint8_t>>& frames);

@@ -47,14 +47,7 @@ protected:
     std::string WriteU8(const std::string& name, const std::vector<uint8_t>& bytes, int rate = 48000)
     {
         std::string path = (m_dir / name).string();
-        SF_INFO info{};
-        info.samplerate = rate;
-        info.channels = 1;
-        info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_U8;
-        SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
-        EXPECT_NE(f, nullptr);
-        sf_write_raw(f, bytes.data(), static_cast<sf_count_t>(bytes.size()));
-        sf_close(f);
+        EXPECT_TRUE(WriteU8Wav(path, bytes, rate));
         return path;
     }
     std::string WriteS16(const std::string& name, const std::vector<int16_t>& frames, int channels, int rate)

@@ -3,6 +3,7 @@
 #include <stdlib.h>
 
 #include <csignal>
+#include <cstdint>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
@@ -43,6 +44,36 @@ bool WriteFileText(const fs::path& path, const std::string& text)
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << text;
     out.flush();
+    return static_cast<bool>(out);
+}
+
+bool WriteU8Wav(const fs::path& path, const std::vector<uint8_t>& samples, int nRate)
+{
+    std::ofstream out(path, std::ios::binary);
+    if (!out)
+        return false;
+    auto le32 = [&](uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            out.put(static_cast<char>((v >> (8 * i)) & 0xFF));
+    };
+    auto le16 = [&](uint16_t v) {
+        out.put(static_cast<char>(v & 0xFF));
+        out.put(static_cast<char>(v >> 8));
+    };
+    const uint32_t n = static_cast<uint32_t>(samples.size());
+    out.write("RIFF", 4);
+    le32(36 + n);
+    out.write("WAVEfmt ", 8);
+    le32(16);
+    le16(1);      // PCM
+    le16(1);      // mono
+    le32(static_cast<uint32_t>(nRate));  // samples per second
+    le32(static_cast<uint32_t>(nRate));  // bytes per second
+    le16(1);      // block alignment
+    le16(8);      // bits per sample
+    out.write("data", 4);
+    le32(n);
+    out.write(reinterpret_cast<const char*>(samples.data()), static_cast<std::streamsize>(n));
     return static_cast<bool>(out);
 }
 

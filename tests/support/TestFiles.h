@@ -3,8 +3,10 @@
 // a cap on the size of the files this process writes.
 #include <sys/resource.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 // A fresh folder /tmp/halvex-<tag>-XXXXXX (under the system's temporary
 // folder), removed with everything in it when the object goes; folders a test
@@ -29,6 +31,8 @@ private:
 std::string ReadFileText(const std::filesystem::path& path);
 // Replaces the file with the bytes; false when it cannot be written.
 bool WriteFileText(const std::filesystem::path& path, const std::string& text);
+// Writes unsigned 8-bit mono samples as a plain 44-byte-header WAV file.
+bool WriteU8Wav(const std::filesystem::path& path, const std::vector<uint8_t>& samples, int nRate = 48000);
 
 // Files written by this process may not grow past `bytes` while the object
 // lives: a write beyond fails with EFBIG (SIGXFSZ is ignored meanwhile), as a
