@@ -14,7 +14,7 @@
 #include <iterator>
 #include <string>
 
-#include "document/DocTestSupport.h"
+#include "support/DocTestSupport.h"
 #include "document/Settings.h"
 #include "platform/Registry.h"
 #include "support/TestFiles.h"
