@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """Checks that the include graph follows the library graph.
 
-Reads the libraries and programs with their source lists and links from
-src/CMakeLists.txt and tools/CMakeLists.txt (add_halvex_library,
-add_halvex_tool), then every #include "folder/File.h" in their sources.
+Reads the libraries, programs and test binaries with their source lists and
+links from src/, tools/ and tests/CMakeLists.txt (add_halvex_library,
+add_halvex_tool, add_halvex_test, the test support library), then every
+#include "folder/File.h" in their sources.
 Fails when
   - a file in src/ belongs to no target (or to two),
   - a target includes a header of a library it does not link, directly or
@@ -18,7 +19,7 @@ import sys
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 LINK = re.compile(r'target_link_libraries\((\S+)\s+(?:PUBLIC|PRIVATE|INTERFACE)?([^()]*)\)')
-CALL = re.compile(r'add_halvex_(library|tool)\(([^()]*(?:\([^()]*\)[^()]*)*)\)', re.S)
+CALL = re.compile(r'add_halvex_(library|tool|test)\(([^()]*(?:\([^()]*\)[^()]*)*)\)', re.S)
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)
 GENERATED = {'HalvexVersion.h': 'halvex_version'}
 
@@ -31,10 +32,17 @@ def parse_call(kind, body, folder):
     for w in words[1:]:
         if w in lists:
             key = w
+        elif w in ('LABEL', 'WINDOW'):
+            key = None if w == 'WINDOW' else 'LABEL'
+        elif key == 'LABEL':
+            key = None
         elif key:
             lists[key].append(w)
     if kind == 'library':
         target, base = 'halvex_' + name, os.path.join('src', name)
+    elif kind == 'test':
+        target, base = name, folder
+        lists['LINKS'].append('halvex_test_support')
     else:
         target, base = name, os.path.join(folder, name)
     files = [os.path.normpath(os.path.join(base, f)) for f in lists['SOURCES']]
@@ -44,13 +52,16 @@ def parse_call(kind, body, folder):
 
 def read_targets():
     targets = {}
-    for folder in ('src', 'tools'):
+    for folder in ('src', 'tools', 'tests'):
         text = re.sub(r'#[^\n]*', '', open(os.path.join(ROOT, folder, 'CMakeLists.txt')).read())
         for m in CALL.finditer(text):
             if '${' in m.group(2).split()[0]:
                 continue  # the helper's own definition
             target, files, links = parse_call(m.group(1), m.group(2), folder)
             targets[target] = (files, links)
+        if folder == 'tests':
+            m = re.search(r'add_library\(halvex_test_support STATIC([^()]*)\)', text)
+            targets['halvex_test_support'] = ([os.path.join('tests', f) for f in m.group(1).split()], [])
         for m in LINK.finditer(text):
             if m.group(1) in targets:
                 targets[m.group(1)][1].extend(w for w in m.group(2).split() if w.startswith('halvex_'))
@@ -101,8 +112,9 @@ def main():
                 if inc in GENERATED:
                     lib = GENERATED[inc]
                 else:
-                    local = os.path.normpath(os.path.join(os.path.dirname(f), inc))
-                    lib = owner.get(local) or owner.get(os.path.normpath(os.path.join('src', inc)))
+                    lib = None
+                    for base in (os.path.dirname(f), 'src', 'tests'):
+                        lib = lib or owner.get(os.path.normpath(os.path.join(base, inc)))
                 if lib is None:
                     errors.append(f'{f}: "{inc}" is in no target')
                     continue
