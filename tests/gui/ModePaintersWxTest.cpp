@@ -21,6 +21,7 @@
 #include "platform/Clock.h"
 #include "platform/Cp1252.h"
 #include "support/FakeDocUi.h"
+#include "support/TestDoc.h"
 #include "gui/ModePaintersWx.h"
 #include "view/WorldChart.h"
 
@@ -84,14 +85,7 @@ class ModePainters : public ::testing::Test
 protected:
     ModePainters() : m_clock(kJuneNoonUtc)
     {
-        DocEnvironment env;
-        env.pUi = &m_ui;
-        env.pClock = &m_clock;
-        env.bLoadSettings = false;
-        env.bSaveSettings = false;
-        env.strSettingsPath = ::testing::TempDir() + "/halvex-painters-test.ini";
-        env.strDefaultLogDir = ::testing::TempDir() + "/";
-        m_pDoc = std::make_unique<CHalvexDoc>(env);
+        m_pDoc = std::make_unique<CHalvexDoc>(DetachedDocEnvironment(m_ui, m_clock, ::testing::TempDir()));
         m_pChart = std::make_unique<CWorldChart>();
         EXPECT_TRUE(m_pChart->LoadGlobe(std::string(HALVEX_SOURCE_DIR) + "/data/globe.dat"));
     }

@@ -8,6 +8,7 @@
 #include "messages/SatelliteTable.h"
 #include "platform/Clock.h"
 #include "support/FakeDocUi.h"
+#include "support/TestDoc.h"
 #include "view/ChartView.h"
 #include "view/SatellitesView.h"
 #include "view/WorldChart.h"
@@ -32,14 +33,7 @@ class DocumentFixture : public ::testing::Test
 protected:
     DocumentFixture() : m_clock(kNow)
     {
-        DocEnvironment env;
-        env.pUi = &m_ui;
-        env.pClock = &m_clock;
-        env.bLoadSettings = false;
-        env.bSaveSettings = false;
-        env.strSettingsPath = ::testing::TempDir() + "/halvex-view-test.ini";
-        env.strDefaultLogDir = ::testing::TempDir() + "/";
-        m_pDoc = std::make_unique<CHalvexDoc>(env);
+        m_pDoc = std::make_unique<CHalvexDoc>(DetachedDocEnvironment(m_ui, m_clock, ::testing::TempDir()));
     }
     FakeDocUi m_ui;
     CManualClock m_clock;
