@@ -10,6 +10,7 @@
 #include "messages/FrameBuilder.h"
 #include "platform/Clock.h"
 #include "support/FakeDocUi.h"
+#include "support/TestDoc.h"
 #include "support/FakeWaveIn.h"
 
 static void BM_PollCaptureOneSecond(benchmark::State& state)
@@ -19,16 +20,7 @@ static void BM_PollCaptureOneSecond(benchmark::State& state)
     FakeWaveIn wave({"Bench card"});
     CManualClock clock(1241186607);
     const auto dir = std::filesystem::temp_directory_path() / "halvex-bench-capture";
-    DocEnvironment env;
-    env.pUi = &ui;
-    env.pWaveIn = &wave;
-    env.pClock = &clock;
-    env.strSettingsPath = (dir / "settings.ini").string();
-    env.strProgramDir = dir.string() + "/";
-    env.strDefaultLogDir = (dir / "log").string() + "/";
-    env.bLoadSettings = false;
-    env.bSaveSettings = false;
-    CHalvexDoc doc(env);
+    CHalvexDoc doc(DetachedDocEnvironment(ui, clock, dir.string(), &wave));
     doc.m_messages.m_bWriteLogFiles = false;
     doc.m_dHomeLat = 48.0;
     doc.OnProcessStart();

@@ -18,7 +18,8 @@
 #include "document/HalvexDoc.h"
 #include "platform/Clock.h"
 #include "support/FakeDocUi.h"
-#include "view/ModePaintersWx.h"
+#include "support/TestDoc.h"
+#include "gui/ModePaintersWx.h"
 #include "view/PassesView.h"
 #include "view/WorldChart.h"
 
@@ -36,13 +37,8 @@ struct Scene
 
     Scene()
     {
-        DocEnvironment env;
-        env.pUi = &ui;
-        env.pClock = &clock;
-        env.bLoadSettings = false;
-        env.bSaveSettings = false;
-        env.strSettingsPath = wxFileName::GetTempDir().ToStdString() + "/halvex-bench.ini";
-        doc = std::make_unique<CHalvexDoc>(env);
+        doc = std::make_unique<CHalvexDoc>(
+            DetachedDocEnvironment(ui, clock, wxFileName::GetTempDir().ToStdString()));
         doc->m_dHomeLat = 51.5;
         doc->m_dHomeLon = -0.12;
         const int codes[] = {5, 6, 7, 8, 10, 12};

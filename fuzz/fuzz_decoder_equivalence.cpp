@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "FuzzSupport.h"
-#include "decoder/DecoderTestSupport.h"
+#include "support/DecoderTestSupport.h"
 #include "decoder/Demodulator.h"
 #include "decoder/Modulator.h"
 #include "decoder/ReferenceDemodulator.h"

@@ -11,7 +11,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool x11-apps imagemagick
   fonts-liberation2
-  clang libclang-rt-dev
+  clang libclang-rt-dev clang-format
   python3
 )
 

@@ -3,9 +3,13 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
-BUILD=${BUILD_DIR:-build}
+# Layout first: it needs no build.
+bash scripts/check-format.sh
+# A build folder of its own, tests switched on explicitly: scripts/run.sh
+# builds build/ without tests, so its ctest could list stale test binaries.
+BUILD=${BUILD_DIR:-build-test}
 JOBS=${JOBS:-$(nproc)}
-cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=Release
+cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=Release -DHALVEX_TESTS=ON -DHALVEX_GUI=ON
 cmake --build "$BUILD" -j "$JOBS"
 ctest --test-dir "$BUILD" --output-on-failure -j "$JOBS"
 

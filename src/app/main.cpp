@@ -8,9 +8,10 @@
 #include <wx/app.h>
 #include <wx/log.h>
 
-#include "app/CommandLine.h"
-#include "app/HalvexApp.h"
-#include "app/HeadlessRunner.h"
+#include "HalvexVersion.h"
+#include "gui/CommandLine.h"
+#include "gui/HalvexApp.h"
+#include "gui/HeadlessRunner.h"
 #include "platform/Registry.h"
 
 namespace {
@@ -23,10 +24,10 @@ bool g_bNoDisplay = false;
 class CDesktopApp final : public CHalvexApp
 {
 public:
-    bool Initialize(int& argc, wxChar** argv) override
+    bool Initialize(int& nArgs, wxChar** ppArgs) override
     {
         const bool bWasLogging = wxLog::EnableLogging(false);
-        const bool bOk = CHalvexApp::Initialize(argc, argv);
+        const bool bOk = CHalvexApp::Initialize(nArgs, ppArgs);
         wxLog::EnableLogging(bWasLogging);
         if (!bOk) {
             g_bNoDisplay = true;

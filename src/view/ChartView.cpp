@@ -7,6 +7,36 @@
 #include "view/ChartRender.h"
 #include "view/WorldChart.h"
 
+namespace {
+
+// Twice the offsets keep the test in whole numbers: pixel (i, j) of a dot of
+// size n is inside when (2i + 1 - n)^2 + (2j + 1 - n)^2 <= n^2.
+bool InsideDot(int i, int j, int nSize)
+{
+    if (i < 0 || j < 0 || i >= nSize || j >= nSize)
+        return false;
+    const int dx = 2 * i + 1 - nSize;
+    const int dy = 2 * j + 1 - nSize;
+    return dx * dx + dy * dy <= nSize * nSize;
+}
+
+}  // namespace
+
+std::vector<DotPixel> ComputeDotPixels(int nLeft, int nTop, int nSize)
+{
+    std::vector<DotPixel> pixels;
+    for (int j = 0; j < nSize; ++j) {
+        for (int i = 0; i < nSize; ++i) {
+            if (!InsideDot(i, j, nSize))
+                continue;
+            const bool bOutline = !InsideDot(i - 1, j, nSize) || !InsideDot(i + 1, j, nSize) ||
+                                  !InsideDot(i, j - 1, nSize) || !InsideDot(i, j + 1, nSize);
+            pixels.push_back({nLeft + i, nTop + j, bOutline});
+        }
+    }
+    return pixels;
+}
+
 std::vector<ChartMarker> ComputeChartMarkers(const CSatelliteTable& table, double homeLat, double homeLon,
                                              const IClock& clock)
 {

@@ -24,6 +24,21 @@ struct ChartMarker
 constexpr int kHomeMarkerLeft = 237;
 constexpr int kHomeMarkerRight = 244;  // exclusive corner, as for the ellipse
 constexpr int kChartCentre = 240;
+constexpr int kMarkerDotSize = 5;  // corners (x - 2, y - 2) and (x + 3, y + 3)
+
+// One pixel of a marker dot: outline pixels are drawn in the outline colour,
+// the others in the fill colour.
+struct DotPixel
+{
+    int x = 0;
+    int y = 0;
+    bool bOutline = false;
+};
+// The pixels of a round dot nSize pixels across whose top-left corner is
+// (nLeft, nTop), the far corner (nLeft + nSize, nTop + nSize) exclusive: those
+// whose centre lies within nSize / 2 of the dot's centre. A pixel with a side
+// neighbour outside the dot is outline. Row by row, left to right.
+std::vector<DotPixel> ComputeDotPixels(int nLeft, int nTop, int nSize);
 
 // Satellites with predictable elements whose sub-satellite point lies within
 // 44 degrees of home, in ascending code order (later ones are drawn on top).

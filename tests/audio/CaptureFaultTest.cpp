@@ -20,6 +20,7 @@
 #include "platform/Clock.h"
 #include "support/FakeDocUi.h"
 #include "support/FakeWaveIn.h"
+#include "support/TestFiles.h"
 
 using namespace wavein;
 using Op = FakeWaveIn::Op;
@@ -29,12 +30,6 @@ namespace {
 
 constexpr int64_t kStart = 1241186607;  // 2009-05-01 14:03:27 UTC
 constexpr int kSecond = CHalvexDoc::kBufferBytes;
-
-std::string ReadFile(const fs::path& p)
-{
-    std::ifstream in(p, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
 
 // Whole seconds of audio, one frame per entry, each in its own three seconds.
 std::vector<uint8_t> Signal(const std::vector<std::vector<uint8_t>>& frames)
@@ -57,11 +52,6 @@ class CaptureFaultTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        m_dir = fs::temp_directory_path() /
-                ("halvex-capfault-" + std::to_string(::getpid()) + "-" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(m_dir);
-        fs::create_directories(m_dir);
         m_logs = m_dir / "logs";
 
         m_wave.m_deviceNames = {"Card A"};
@@ -85,8 +75,6 @@ protected:
     void TearDown() override
     {
         m_doc.reset();
-        std::error_code ec;
-        fs::remove_all(m_dir, ec);
     }
 
     // One poll per second of audio, the device filling the header the poll
@@ -117,9 +105,10 @@ protected:
         return out;
     }
 
-    std::string TodaysLog() const { return ReadFile(m_logs / "halvex3log20090501.txt"); }
+    std::string TodaysLog() const { return ReadFileText(m_logs / "halvex3log20090501.txt"); }
 
-    fs::path m_dir, m_logs;
+    CTempDir m_tmp{"capfault"};
+    fs::path m_dir = m_tmp.Path(), m_logs;
     FakeDocUi m_ui;
     FakeWaveIn m_wave;
     CManualClock m_clock{kStart};
@@ -169,7 +158,7 @@ TEST_F(CaptureFaultTest, FullDiskLosesOnlyTheFileLinesAndTheNextDayWritesAgain)
     Capture(audio, 6 * kSecond, audio.size());
     ASSERT_EQ(m_lines.size(), 4u);
     EXPECT_TRUE(m_written[3]);
-    EXPECT_EQ(ReadFile(m_logs / "halvex3log20090502.txt"), m_lines[3] + "\n");
+    EXPECT_EQ(ReadFileText(m_logs / "halvex3log20090502.txt"), m_lines[3] + "\n");
     EXPECT_TRUE(m_ui.messages.empty()) << "the log fails silently";
 }
 
@@ -194,7 +183,7 @@ TEST_F(CaptureFaultTest, LogDirectoryThatIsAFileLosesOnlyTheFileLines)
     ASSERT_EQ(m_lines.size(), 2u);
     EXPECT_EQ(m_written, (std::vector<bool>{false, false}));
     EXPECT_EQ(Ring(), m_lines);
-    EXPECT_EQ(ReadFile(m_logs), "not a directory") << "the file is not touched";
+    EXPECT_EQ(ReadFileText(m_logs), "not a directory") << "the file is not touched";
 }
 
 // --- The sound card -------------------------------------------------------------

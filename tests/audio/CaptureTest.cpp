@@ -15,6 +15,8 @@
 #include "platform/Shell.h"
 #include "support/FakeDocUi.h"
 #include "support/FakeWaveIn.h"
+#include "support/RecordingShell.h"
+#include "support/TestFiles.h"
 
 using namespace wavein;
 using Op = FakeWaveIn::Op;
@@ -23,21 +25,6 @@ namespace {
 
 const char* const kRunning = "Halvex from Norq - processing live signals";
 const char* const kStopped = "Halvex from Norq - processing stopped";
-
-class RecordingShell : public IShell
-{
-public:
-    struct Call
-    {
-        std::string verb, file, params;
-    };
-    std::vector<Call> calls;
-    bool ShellExecute(const std::string& verb, const std::string& file, const std::string& params) override
-    {
-        calls.push_back({verb, file, params});
-        return true;
-    }
-};
 
 // Notes the order in which the user sees things happen.
 class OrderedUi : public FakeDocUi
@@ -66,16 +53,10 @@ class CaptureTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        m_dir = std::filesystem::temp_directory_path() /
-                ("halvex-capture-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(m_dir);
     }
     void TearDown() override
     {
         m_doc.reset();
-        std::error_code ec;
-        std::filesystem::remove_all(m_dir, ec);
     }
 
     CHalvexDoc& MakeDoc(std::vector<std::string> devices = {"Card A", "Card B"}, bool bHomeSet = true)
@@ -108,7 +89,8 @@ protected:
         return cmd.bEnabled;
     }
 
-    std::filesystem::path m_dir;
+    CTempDir m_tmp{"capture"};
+    std::filesystem::path m_dir = m_tmp.Path();
     OrderedUi m_ui;
     FakeWaveIn m_wave;
     RecordingShell m_shell;

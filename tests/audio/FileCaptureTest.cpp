@@ -1,6 +1,5 @@
 // The whole capture road with a real device: a recording played by the
 // sound-file device, picked up by the poll and decoded into message lines.
-#include <sndfile.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -15,14 +14,14 @@
 #include "platform/Clock.h"
 #include "platform/FileWaveIn.h"
 #include "support/FakeDocUi.h"
+#include "support/TestFiles.h"
 
 namespace fs = std::filesystem;
 
 TEST(FileCaptureTest, FramesOfARecordingReachTheMessageRingInOrder)
 {
-    char templ[] = "/tmp/halvex-filecap-XXXXXX";
-    ASSERT_NE(mkdtemp(templ), nullptr);
-    const fs::path dir = templ;
+    const CTempDir tmp("filecap");
+    const fs::path& dir = tmp.Path();
 
     CModulator mod;
     mod.AppendSilence(30000);
@@ -34,14 +33,7 @@ TEST(FileCaptureTest, FramesOfARecordingReachTheMessageRingInOrder)
     }
     const std::vector<uint8_t>& audio = mod.Samples();
     const std::string wav = (dir / "pass.wav").string();
-    SF_INFO info{};
-    info.samplerate = 48000;
-    info.channels = 1;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_U8;
-    SNDFILE* f = sf_open(wav.c_str(), SFM_WRITE, &info);
-    ASSERT_NE(f, nullptr);
-    sf_write_raw(f, audio.data(), static_cast<sf_count_t>(audio.size()));
-    sf_close(f);
+    ASSERT_TRUE(WriteU8Wav(wav, audio));
 
     FakeDocUi ui;
     CFileWaveIn device(wav, 0.0);  // as fast as the poll takes the buffers
@@ -85,6 +77,4 @@ TEST(FileCaptureTest, FramesOfARecordingReachTheMessageRingInOrder)
         doc.OnProcessStop();
         EXPECT_EQ(ui.LastTitle(), "Halvex from Norq - processing stopped");
     }
-    std::error_code ec;
-    fs::remove_all(dir, ec);
 }

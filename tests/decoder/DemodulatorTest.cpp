@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "decoder/DecoderTestSupport.h"
+#include "support/DecoderTestSupport.h"
 #include "decoder/Modulator.h"
 
 namespace {

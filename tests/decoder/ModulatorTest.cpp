@@ -5,7 +5,7 @@
 #include <random>
 #include <vector>
 
-#include "decoder/DecoderTestSupport.h"
+#include "support/DecoderTestSupport.h"
 #include "decoder/Demodulator.h"
 #include "decoder/FrameCheck.h"
 

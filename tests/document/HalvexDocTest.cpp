@@ -2,7 +2,7 @@
 
 #include <set>
 
-#include "DocTestSupport.h"
+#include "support/DocTestSupport.h"
 #include "decoder/Modulator.h"
 #include "document/CommandIds.h"
 #include "document/CommandTable.h"

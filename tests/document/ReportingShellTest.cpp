@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "document/CommandIds.h"
-#include "document/DocTestSupport.h"
+#include "support/DocTestSupport.h"
 #include "document/ReportingShell.h"
 #include "platform/DesktopShell.h"
 

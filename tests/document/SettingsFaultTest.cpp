@@ -14,45 +14,14 @@
 #include <iterator>
 #include <string>
 
-#include "document/DocTestSupport.h"
+#include "support/DocTestSupport.h"
 #include "document/Settings.h"
 #include "platform/Registry.h"
+#include "support/TestFiles.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string Slurp(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-// Files written by this process may not grow past `bytes` while it lives: a
-// write beyond fails with EFBIG, as a full disk fails with ENOSPC, root or not.
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        ::getrlimit(RLIMIT_FSIZE, &m_old);
-        rlimit lim = m_old;
-        lim.rlim_cur = bytes;
-        m_bActive = ::setrlimit(RLIMIT_FSIZE, &lim) == 0;
-    }
-    ~FileSizeLimit()
-    {
-        ::setrlimit(RLIMIT_FSIZE, &m_old);
-        std::signal(SIGXFSZ, m_oldHandler);
-    }
-    bool Active() const { return m_bActive; }
-
-private:
-    rlimit m_old{};
-    void (*m_oldHandler)(int) = nullptr;
-    bool m_bActive = false;
-};
 
 int CountEntries(const fs::path& dir)
 {
@@ -73,7 +42,7 @@ TEST_F(DocTest, DiskFullDuringTheSaveKeepsTheOldFileWhole)
         doc->m_nViewMode = 2;
         doc->m_dHomeLat = 52.5;
     }
-    const std::string before = Slurp(m_settings);
+    const std::string before = ReadFileText(m_settings);
     ASSERT_GT(before.size(), 2000u);
     const int entries = CountEntries(fs::path(m_settings).parent_path());
 
@@ -84,13 +53,13 @@ TEST_F(DocTest, DiskFullDuringTheSaveKeepsTheOldFileWhole)
         doc->m_nViewMode = 3;
         doc->m_table.m_dEql[8] = 123.456;
         // The new file would be larger than the room left.
-        FileSizeLimit limit(before.size() / 2);
+        CFileSizeLimit limit(before.size() / 2);
         ASSERT_TRUE(limit.Active());
         doc.reset();
     }
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_NE(err.find("not saved"), std::string::npos) << "the user is told: " << err;
-    EXPECT_EQ(Slurp(m_settings), before) << "never half-written";
+    EXPECT_EQ(ReadFileText(m_settings), before) << "never half-written";
     EXPECT_EQ(CountEntries(fs::path(m_settings).parent_path()), entries) << "no temporary file left";
 
     auto doc = MakeDoc();
@@ -128,7 +97,7 @@ TEST_F(DocTest, AFolderThatCannotBeWrittenLeavesTheOldSettings)
         auto doc = MakeDoc();
         doc->m_nViewMode = 2;
     }
-    const std::string before = Slurp(m_settings);
+    const std::string before = ReadFileText(m_settings);
     const fs::path dir = fs::path(m_settings).parent_path();
     fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec);
     testing::internal::CaptureStderr();
@@ -139,5 +108,5 @@ TEST_F(DocTest, AFolderThatCannotBeWrittenLeavesTheOldSettings)
     const std::string err = testing::internal::GetCapturedStderr();
     fs::permissions(dir, fs::perms::owner_all);
     EXPECT_NE(err.find("not saved"), std::string::npos) << err;
-    EXPECT_EQ(Slurp(m_settings), before);
+    EXPECT_EQ(ReadFileText(m_settings), before);
 }

@@ -6,7 +6,7 @@
 #include <limits>
 #include <sstream>
 
-#include "DocTestSupport.h"
+#include "support/DocTestSupport.h"
 #include "document/CommandIds.h"
 #include "document/Settings.h"
 #include "platform/Registry.h"

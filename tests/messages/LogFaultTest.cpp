@@ -15,37 +15,22 @@
 #include "messages/MessageStore.h"
 #include "messages/SatelliteTable.h"
 #include "platform/Clock.h"
+#include "support/TestFiles.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string Slurp(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
 
 class LogFaultTest : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
-        m_dir = fs::temp_directory_path() /
-                ("halvex-logfault-" + std::to_string(::getpid()) + "-" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(m_dir);
-        fs::create_directories(m_dir);
         m_store.m_strLogDirectory = m_dir.string() + "/";
         m_store.m_onLogLine = [this](const std::string& line, bool written) {
             m_lines.push_back(line);
             m_written.push_back(written);
         };
-    }
-    void TearDown() override
-    {
-        std::error_code ec;
-        fs::remove_all(m_dir, ec);
     }
 
     void Feed(const std::vector<uint8_t>& frame)
@@ -55,7 +40,8 @@ protected:
                         check.CheckFrame(frame.data(), static_cast<int>(frame.size())));
     }
 
-    fs::path m_dir;
+    CTempDir m_tmp{"logfault"};
+    fs::path m_dir = m_tmp.Path();
     CManualClock m_clock{1241186607};  // 2009-05-01 14:03:27 UTC
     CSatelliteTable m_table;
     CMessageStore m_store{m_table, m_clock};
@@ -69,26 +55,20 @@ TEST_F(LogFaultTest, ALineTheDiskTookOnlyInPartLeavesNoFragment)
 {
     Feed(BuildFrameFromHex("0123456789ABCD"));
     const fs::path log = m_dir / "halvex3log20090501.txt";
-    const std::string first = Slurp(log);
+    const std::string first = ReadFileText(log);
     ASSERT_EQ(first, m_lines[0] + "\n");
 
     {
         // Room for ten more bytes: the next line is cut in the middle, as on
         // a disk that has just filled up.
-        auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit old{};
-        ::getrlimit(RLIMIT_FSIZE, &old);
-        rlimit lim = old;
-        lim.rlim_cur = first.size() + 10;
-        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &lim), 0);
+        CFileSizeLimit limit(first.size() + 10);
+        ASSERT_TRUE(limit.Active());
         Feed(BuildFrameFromHex("FEDCBA98765432"));
-        ::setrlimit(RLIMIT_FSIZE, &old);
-        std::signal(SIGXFSZ, oldHandler);
     }
     ASSERT_EQ(m_written, (std::vector<bool>{true, false}));
     EXPECT_EQ(m_store.m_strMessages[1], m_lines[1]) << "the ring keeps the line";
 
     // Room again: the next line starts on a line of its own.
     Feed(BuildFrameFromHex("00112233445566"));
-    EXPECT_EQ(Slurp(log), m_lines[0] + "\n" + m_lines[2] + "\n");
+    EXPECT_EQ(ReadFileText(log), m_lines[0] + "\n" + m_lines[2] + "\n");
 }

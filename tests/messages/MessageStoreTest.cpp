@@ -13,6 +13,7 @@
 #include "messages/MessageStore.h"
 #include "messages/SatelliteTable.h"
 #include "platform/Clock.h"
+#include "support/TestFiles.h"
 
 namespace fs = std::filesystem;
 
@@ -36,24 +37,12 @@ FrameVerdict Check(const std::vector<uint8_t>& frame)
     return check.CheckFrame(frame.data(), static_cast<int>(frame.size()));
 }
 
-std::string ReadFile(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 // A store with a private log directory and recorders on both hooks.
 class StoreTest : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
-        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        m_dir = fs::temp_directory_path() /
-                ("halvex-msg-" + std::to_string(getpid()) + "-" + info->name());
-        fs::remove_all(m_dir);
         m_store.m_strLogDirectory = (m_dir / "logs").string() + "/";
         m_store.m_onRedraw = [this] { ++m_nRedraws; };
         m_store.m_onLogLine = [this](const std::string& line, bool written) {
@@ -61,7 +50,6 @@ protected:
             m_written.push_back(written);
         };
     }
-    void TearDown() override { fs::remove_all(m_dir); }
 
     void Feed(const std::vector<uint8_t>& frame, const FrameVerdict& verdict)
     {
@@ -69,7 +57,8 @@ protected:
     }
     void Feed(const std::vector<uint8_t>& frame) { Feed(frame, Check(frame)); }
 
-    fs::path m_dir;
+    CTempDir m_tmp{"msg"};
+    fs::path m_dir = m_tmp.Path();
     CManualClock m_clock{Utc(2009, 5, 1, 14, 3, 27)};
     CSatelliteTable m_table;
     CMessageStore m_store{m_table, m_clock};
@@ -163,7 +152,7 @@ TEST_F(StoreTest, VerdictDecidesWhatBecomesOfAFrame)
     EXPECT_EQ(m_store.m_nMessageIndex, 0);
     EXPECT_TRUE(m_logged.empty());
     EXPECT_EQ(m_nRedraws, 0);
-    EXPECT_FALSE(fs::exists(m_dir));
+    EXPECT_FALSE(fs::exists(m_dir / "logs"));
 
     // Off: shown with the computed value, never interpreted.
     m_store.m_bRequireCrc = 0;
@@ -185,7 +174,7 @@ TEST_F(StoreTest, VerdictDecidesWhatBecomesOfAFrame)
     EXPECT_EQ(m_store.m_strMessages[1], m_logged[2]) << "expansion directly under it";
     EXPECT_EQ(m_nRedraws, 2);
     EXPECT_TRUE(m_table.HasElements(8));
-    EXPECT_EQ(ReadFile(m_store.LogFilePath(m_clock.Now())),
+    EXPECT_EQ(ReadFileText(m_store.LogFilePath(m_clock.Now())),
               m_logged[0] + "\n" + m_logged[1] + "\n" + m_logged[2] + "\n");
 }
 
@@ -227,8 +216,8 @@ TEST_F(StoreTest, OneFilePerUtcDayAppendedNeverTruncated)
     Feed(BuildFrameFromHex("0123456789ABCD"));
     m_clock.Advance(1);
     Feed(BuildFrameFromHex("0123456789ABCD"));
-    EXPECT_EQ(ReadFile(m_dir / "logs" / "halvex3log20090501.txt"), "earlier\n" + m_logged[0] + "\n");
-    EXPECT_EQ(ReadFile(m_dir / "logs" / "halvex3log20090502.txt"), m_logged[1] + "\n");
+    EXPECT_EQ(ReadFileText(m_dir / "logs" / "halvex3log20090501.txt"), "earlier\n" + m_logged[0] + "\n");
+    EXPECT_EQ(ReadFileText(m_dir / "logs" / "halvex3log20090502.txt"), m_logged[1] + "\n");
     EXPECT_EQ(m_logged[1].substr(m_logged[1].size() - 19), "2009-05-02 00:00:00");
     EXPECT_EQ(m_written, (std::vector<bool>{true, true}));
 }
@@ -236,7 +225,7 @@ TEST_F(StoreTest, OneFilePerUtcDayAppendedNeverTruncated)
 TEST_F(StoreTest, LogKeepsCodePageBytes)
 {
     Feed(BuildOrbitBulletin(BulletinFields()));
-    const std::string text = ReadFile(m_store.LogFilePath(m_clock.Now()));
+    const std::string text = ReadFileText(m_store.LogFilePath(m_clock.Now()));
     EXPECT_NE(text.find("dl -25.312\xB0;"), std::string::npos);
     EXPECT_NE(text.find("Inc 98.72340\xB0\n"), std::string::npos);
 }
@@ -245,7 +234,7 @@ TEST_F(StoreTest, MissingLogDirectoryIsCreated)
 {
     m_store.m_strLogDirectory = (m_dir / "a" / "b" / "Log files").string() + "/";
     Feed(BuildFrameFromHex("0123456789ABCD"));
-    EXPECT_EQ(ReadFile(m_dir / "a" / "b" / "Log files" / "halvex3log20090501.txt"),
+    EXPECT_EQ(ReadFileText(m_dir / "a" / "b" / "Log files" / "halvex3log20090501.txt"),
               m_logged[0] + "\n");
 }
 
@@ -271,7 +260,7 @@ TEST_F(StoreTest, LogFilesOffStillReportsEveryLine)
     Feed(BuildOrbitBulletin(BulletinFields()));
     EXPECT_EQ(m_logged.size(), 2u);
     EXPECT_EQ(m_written, (std::vector<bool>{false, false}));
-    EXPECT_FALSE(fs::exists(m_dir));
+    EXPECT_FALSE(fs::exists(m_dir / "logs"));
 }
 
 TEST_F(StoreTest, LogNameJoinsTheDirectoryTextAsItStands)

@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "platform/DesktopShell.h"
+#include "support/TestFiles.h"
 
 namespace fs = std::filesystem;
 
@@ -22,18 +23,6 @@ namespace {
 class DesktopShellTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        char templ[] = "/tmp/halvex-shell-XXXXXX";
-        ASSERT_NE(mkdtemp(templ), nullptr);
-        m_dir = templ;
-    }
-    void TearDown() override
-    {
-        std::error_code ec;
-        fs::remove_all(m_dir, ec);
-    }
-
     // A program that appends its name and each argument on a line of calls.log.
     void AddProgram(const std::string& name)
     {
@@ -61,7 +50,8 @@ protected:
 
     CDesktopShell Shell() { return CDesktopShell(m_dir.string()); }
 
-    fs::path m_dir;
+    CTempDir m_tmp{"shell"};
+    fs::path m_dir = m_tmp.Path();
 };
 
 }  // namespace

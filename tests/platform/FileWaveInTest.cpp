@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/FileWaveIn.h"
+#include "support/TestFiles.h"
 
 using namespace wavein;
 namespace fs = std::filesystem;
@@ -43,29 +44,10 @@ struct Buffer
 class FileWaveInTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        char templ[] = "/tmp/halvex-filewave-XXXXXX";
-        ASSERT_NE(mkdtemp(templ), nullptr);
-        m_dir = templ;
-    }
-    void TearDown() override
-    {
-        std::error_code ec;
-        fs::remove_all(m_dir, ec);
-    }
-
     std::string WriteU8(const std::string& name, const std::vector<uint8_t>& bytes, int rate = 48000)
     {
         std::string path = (m_dir / name).string();
-        SF_INFO info{};
-        info.samplerate = rate;
-        info.channels = 1;
-        info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_U8;
-        SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
-        EXPECT_NE(f, nullptr);
-        sf_write_raw(f, bytes.data(), static_cast<sf_count_t>(bytes.size()));
-        sf_close(f);
+        EXPECT_TRUE(WriteU8Wav(path, bytes, rate));
         return path;
     }
     std::string WriteS16(const std::string& name, const std::vector<int16_t>& frames, int channels, int rate)
@@ -82,7 +64,8 @@ protected:
         return path;
     }
 
-    fs::path m_dir;
+    CTempDir m_tmp{"filewave"};
+    fs::path m_dir = m_tmp.Path();
 };
 
 std::vector<uint8_t> Pattern(size_t n)

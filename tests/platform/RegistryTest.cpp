@@ -15,6 +15,7 @@
 #include "platform/FileText.h"
 #include "platform/Registry.h"
 #include "platform/SettingsPaths.h"
+#include "support/TestFiles.h"
 
 namespace fs = std::filesystem;
 using namespace reg;
@@ -24,32 +25,6 @@ namespace {
 class RegistryTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        char tmpl[] = "/tmp/halvex-reg-XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        m_dir = tmpl;
-        m_path = m_dir + "/settings.reg";
-    }
-    void TearDown() override
-    {
-        std::error_code ec;
-        fs::permissions(m_dir, fs::perms::owner_all, fs::perm_options::add, ec);
-        fs::remove_all(m_dir, ec);
-    }
-
-    void WriteText(const std::string& path, const std::string& text)
-    {
-        std::ofstream out(path, std::ios::binary);
-        out << text;
-    }
-    std::string ReadText(const std::string& path)
-    {
-        std::ifstream in(path, std::ios::binary);
-        std::stringstream ss;
-        ss << in.rdbuf();
-        return ss.str();
-    }
     std::vector<std::string> DirEntries()
     {
         std::vector<std::string> names;
@@ -59,8 +34,9 @@ protected:
         return names;
     }
 
-    std::string m_dir;
-    std::string m_path;
+    CTempDir m_tmp{"reg"};
+    std::string m_dir = m_tmp.Path().string();
+    std::string m_path = m_dir + "/settings.reg";
 };
 
 std::vector<uint8_t> Bytes(size_t n, uint8_t start = 0)
@@ -122,7 +98,7 @@ TEST_F(RegistryTest, WritesTheRegeditLayout)
     key.SetValue("LogDirectory", REG_SZ, "/home/me/\"logs\"\\", 17);
     ASSERT_EQ(key.Close(), ERROR_SUCCESS);
 
-    std::string text = ReadText(m_path);
+    std::string text = ReadFileText(m_path);
     EXPECT_EQ(text.rfind("REGEDIT4\n\n[HKEY_CURRENT_USER\\SOFTWARE\\Norq\\Halvex3]\n"
                          "\"ViewMode\"=dword:01020304\n\"Eqx\"=hex(4):05,0c,13,",
                          0),
@@ -156,7 +132,7 @@ TEST_F(RegistryTest, WritesTheRegeditLayout)
 
 TEST_F(RegistryTest, ReaderAcceptsBothFormsCrlfCommentsAndKeepsForeignEntries)
 {
-    WriteText(m_path,
+    WriteFileText(m_path,
               "; written by hand\r\n"
               "REGEDIT4\r\n"
               "\r\n"
@@ -270,12 +246,12 @@ TEST_F(RegistryTest, WritingIsAtomicAndCreatesParentDirectories)
     EXPECT_EQ(left, std::vector<std::string>{"settings.reg"});
 
     // Opening and closing without a change does not rewrite the file.
-    WriteText(m_path, "REGEDIT4\n\n[HKEY_CURRENT_USER\\K]\n\"V\"=dword:1\n");
+    WriteFileText(m_path, "REGEDIT4\n\n[HKEY_CURRENT_USER\\K]\n\"V\"=dword:1\n");
     {
         CRegKey key;
         ASSERT_EQ(key.CreateKey(m_path, "K", nullptr), ERROR_SUCCESS);
     }
-    EXPECT_EQ(ReadText(m_path), "REGEDIT4\n\n[HKEY_CURRENT_USER\\K]\n\"V\"=dword:1\n");
+    EXPECT_EQ(ReadFileText(m_path), "REGEDIT4\n\n[HKEY_CURRENT_USER\\K]\n\"V\"=dword:1\n");
 }
 
 TEST_F(RegistryTest, CorruptFilesCountAsEmptyAndAreKeptAsBad)
@@ -300,7 +276,7 @@ TEST_F(RegistryTest, CorruptFilesCountAsEmptyAndAreKeptAsBad)
     for (const std::string& text : corrupt) {
         SCOPED_TRACE(text);
         fs::remove(m_path + ".bad");
-        WriteText(m_path, text);
+        WriteFileText(m_path, text);
         CRegKey key;
         uint32_t disposition = 0;
         ASSERT_EQ(key.CreateKey(m_path, "K", &disposition), ERROR_SUCCESS);
@@ -312,8 +288,8 @@ TEST_F(RegistryTest, CorruptFilesCountAsEmptyAndAreKeptAsBad)
         EXPECT_EQ(key.Close(), ERROR_SUCCESS);
         const std::string err = key.Notice();  // for the caller to tell; nothing is printed
         EXPECT_NE(err.find("it is kept as " + m_path + ".bad"), std::string::npos) << err;
-        EXPECT_EQ(ReadText(m_path + ".bad"), text);
-        EXPECT_EQ(ReadText(m_path), "REGEDIT4\n\n[HKEY_CURRENT_USER\\K]\n\"W\"=dword:00000009\n\n");
+        EXPECT_EQ(ReadFileText(m_path + ".bad"), text);
+        EXPECT_EQ(ReadFileText(m_path), "REGEDIT4\n\n[HKEY_CURRENT_USER\\K]\n\"W\"=dword:00000009\n\n");
     }
 }
 
@@ -324,7 +300,7 @@ TEST_F(RegistryTest, HugeAndOddFilesNeitherCrashNorHang)
     for (int i = 0; i < 1400000; ++i)
         longList += "ab,";
     longList += "cd\n";
-    WriteText(m_path, longList);
+    WriteFileText(m_path, longList);
     {
         CRegKey key;
         ASSERT_EQ(key.OpenKey(m_path, "K"), ERROR_SUCCESS);
@@ -345,7 +321,7 @@ TEST_F(RegistryTest, HugeAndOddFilesNeitherCrashNorHang)
     EXPECT_FALSE(error.empty());
 
     // An empty file holds no keys but is no error.
-    WriteText(m_path, "");
+    WriteFileText(m_path, "");
     EXPECT_EQ(file.Load(m_path, nullptr), CRegFile::LoadResult::Loaded);
     EXPECT_TRUE(file.m_sections.empty());
 
@@ -370,7 +346,7 @@ TEST_F(RegistryTest, ADirectoryOrUnwritablePlaceIsReportedAndLeftAlone)
 
     // A parent that is a file: the key opens, the write fails and says so.
     std::string blocked = m_dir + "/file/settings.reg";
-    WriteText(m_dir + "/file", "x");
+    WriteFileText(m_dir + "/file", "x");
     CRegKey key;
     ASSERT_EQ(key.CreateKey(blocked, "K", nullptr), ERROR_SUCCESS);
     EXPECT_EQ(key.Close(), ERROR_WRITE_FAULT);
@@ -380,7 +356,7 @@ TEST_F(RegistryTest, ADirectoryOrUnwritablePlaceIsReportedAndLeftAlone)
 
 TEST_F(RegistryTest, AFileThatCannotBeReadIsNeverOverwritten)
 {
-    WriteText(m_path, "REGEDIT4\n[K]\n\"V\"=dword:1\n");
+    WriteFileText(m_path, "REGEDIT4\n[K]\n\"V\"=dword:1\n");
     ::chmod(m_path.c_str(), 0);
     if (::access(m_path.c_str(), R_OK) == 0)
         GTEST_SKIP() << "running with rights that read any file";
@@ -389,7 +365,7 @@ TEST_F(RegistryTest, AFileThatCannotBeReadIsNeverOverwritten)
         EXPECT_EQ(key.CreateKey(m_path, "K", nullptr), ERROR_ACCESS_DENIED);
     }
     ::chmod(m_path.c_str(), 0600);
-    EXPECT_EQ(ReadText(m_path), "REGEDIT4\n[K]\n\"V\"=dword:1\n");
+    EXPECT_EQ(ReadFileText(m_path), "REGEDIT4\n[K]\n\"V\"=dword:1\n");
 }
 
 TEST(SettingsPaths, FollowTheXdgRules)
@@ -435,14 +411,14 @@ TEST_F(RegistryTest, ADamagedFileKeptAsideNeverReplacesOneKeptEarlier)
     const std::vector<std::string> damaged = {"REGEDIT4\n[K\n", "REGEDIT4\n\"V\"=dword:1\n",
                                               "REGEDIT4\n[K]\n\"V\"=qword:1\n"};
     for (const std::string& text : damaged) {
-        WriteText(m_path, text);
+        WriteFileText(m_path, text);
         CRegKey key;
         ASSERT_EQ(key.CreateKey(m_path, "K", nullptr), ERROR_SUCCESS);
         EXPECT_EQ(key.Close(), ERROR_SUCCESS);
     }
-    EXPECT_EQ(ReadText(m_path + ".bad"), damaged[0]);
-    EXPECT_EQ(ReadText(m_path + ".bad.1"), damaged[1]);
-    EXPECT_EQ(ReadText(m_path + ".bad.2"), damaged[2]);
+    EXPECT_EQ(ReadFileText(m_path + ".bad"), damaged[0]);
+    EXPECT_EQ(ReadFileText(m_path + ".bad.1"), damaged[1]);
+    EXPECT_EQ(ReadFileText(m_path + ".bad.2"), damaged[2]);
     EXPECT_EQ(DirEntries(), (std::vector<std::string>{"settings.reg", "settings.reg.bad", "settings.reg.bad.1",
                                                       "settings.reg.bad.2"}));
 }
@@ -451,17 +427,17 @@ TEST_F(RegistryTest, AFileThatIsPlainlySomethingElseIsToldApartFromADamagedOne)
 {
     std::string why;
     const std::string notes = m_dir + "/notes.txt";
-    WriteText(notes, "Pass at 14:03, good signal\nNOAA 18\n");
+    WriteFileText(notes, "Pass at 14:03, good signal\nNOAA 18\n");
     EXPECT_TRUE(IsOtherThanSettingsFile(notes, why));
     EXPECT_EQ(why, notes + " is not a settings file (no REGEDIT4 header)");
     const std::string wav = m_dir + "/pass.wav";
-    WriteText(wav, std::string("RIFF\x24\x77\x01\x00WAVEfmt \x10\x00\x00\x00", 20) + std::string(4000, '\x80'));
+    WriteFileText(wav, std::string("RIFF\x24\x77\x01\x00WAVEfmt \x10\x00\x00\x00", 20) + std::string(4000, '\x80'));
     EXPECT_TRUE(IsOtherThanSettingsFile(wav, why));
 
     // Settings files, damaged or not, and what is not there are not refused.
     for (const std::string& text : {std::string(), std::string("\n; comment\r\n  REGEDIT4\r\n[K\n"),
                                     std::string("REGEDIT4")}) {
-        WriteText(m_path, text);
+        WriteFileText(m_path, text);
         EXPECT_FALSE(IsOtherThanSettingsFile(m_path, why)) << text;
     }
     EXPECT_FALSE(IsOtherThanSettingsFile(m_dir + "/none.reg", why));

@@ -1,4 +1,5 @@
 #include "support/PulseTestDaemon.h"
+#include "support/TestFiles.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -50,19 +51,11 @@ bool Accepts(const std::string& socketPath)
     return ok;
 }
 
-std::string ReadFile(const std::string& path)
-{
-    std::ifstream in(path);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 }  // namespace
 
 std::string CPulseTestDaemon::Log() const
 {
-    return m_strDir.empty() ? std::string() : ReadFile(m_strDir + "/pulse.log");
+    return m_strDir.empty() ? std::string() : ReadFileText(m_strDir + "/pulse.log");
 }
 
 bool CPulseTestDaemon::IsInstalled()
@@ -141,7 +134,7 @@ bool CPulseTestDaemon::Start(std::string& strWhy)
         int status = 0;
         if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
             m_pid = -1;
-            strWhy = "pulseaudio exited: " + ReadFile(m_strDir + "/pulse.log");
+            strWhy = "pulseaudio exited: " + ReadFileText(m_strDir + "/pulse.log");
             return false;
         }
         struct stat st{};
@@ -150,7 +143,7 @@ bool CPulseTestDaemon::Start(std::string& strWhy)
             return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    strWhy = "pulseaudio did not open its socket: " + ReadFile(m_strDir + "/pulse.log");
+    strWhy = "pulseaudio did not open its socket: " + ReadFileText(m_strDir + "/pulse.log");
     Stop();
     return false;
 }

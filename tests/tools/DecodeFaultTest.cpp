@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "document/Settings.h"
+#include "support/TestFiles.h"
 
 namespace fs = std::filesystem;
 
@@ -22,12 +23,6 @@ namespace {
 
 const std::string kBin = HALVEX_BIN_DIR;
 const char* const kStart = "2009-05-01T14:03:00Z";
-
-std::string Slurp(const fs::path& p)
-{
-    std::ifstream in(p, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
 
 std::vector<std::string> Lines(const std::string& text)
 {
@@ -49,9 +44,8 @@ class DecodeFaultTest : public ::testing::Test
 protected:
     static void SetUpTestSuite()
     {
-        s_dir = fs::temp_directory_path() / ("halvex-decfault-" + std::to_string(::getpid()));
-        fs::remove_all(s_dir);
-        fs::create_directories(s_dir);
+        s_pTmp = std::make_unique<CTempDir>("decfault");
+        s_dir = s_pTmp->Path();
         // Six bulletins, a stamp, two summaries, a short and a long frame.
         const std::string cmd = kBin + "/halvex3-synth --start " + kStart + " -o " +
                                 (s_dir / "rec.wav").string() + " --expect " +
@@ -59,14 +53,10 @@ protected:
                                 "/halvex3-synth --start " + kStart + " -o - > " +
                                 (s_dir / "rec.raw").string();
         ASSERT_EQ(std::system(cmd.c_str()), 0);
-        s_expected = Lines(Slurp(s_dir / "expect.txt"));
+        s_expected = Lines(ReadFileText(s_dir / "expect.txt"));
         ASSERT_EQ(s_expected.size(), 20u);
     }
-    static void TearDownTestSuite()
-    {
-        std::error_code ec;
-        fs::remove_all(s_dir, ec);
-    }
+    static void TearDownTestSuite() { s_pTmp.reset(); }
 
     // Runs a shell command line; the decoder's own exit status is written by
     // the command to the file "status" when it sits in a pipeline.
@@ -78,8 +68,8 @@ protected:
         RunResult r;
         const int raw = std::system(("bash -c '" + full + "'").c_str());
         r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        r.out = Slurp(out);
-        r.err = Slurp(err);
+        r.out = ReadFileText(out);
+        r.err = ReadFileText(err);
         return r;
     }
     std::string Decode(const std::string& args)
@@ -97,10 +87,12 @@ protected:
             EXPECT_EQ(got[i], s_expected[i]) << "line " << i;
     }
 
+    static std::unique_ptr<CTempDir> s_pTmp;
     static fs::path s_dir;
     static std::vector<std::string> s_expected;
 };
 
+std::unique_ptr<CTempDir> DecodeFaultTest::s_pTmp;
 fs::path DecodeFaultTest::s_dir;
 std::vector<std::string> DecodeFaultTest::s_expected;
 
@@ -108,7 +100,7 @@ std::vector<std::string> DecodeFaultTest::s_expected;
 
 TEST_F(DecodeFaultTest, CutOffFileDecodesWhatItHoldsAndSaysSo)
 {
-    const std::string whole = Slurp(s_dir / "rec.wav");
+    const std::string whole = ReadFileText(s_dir / "rec.wav");
     std::ofstream(s_dir / "cut.wav", std::ios::binary) << whole.substr(0, whole.size() / 2);
     const RunResult r = Shell(Decode("cut.wav"));
     EXPECT_EQ(r.status, 1);
@@ -120,7 +112,7 @@ TEST_F(DecodeFaultTest, CutOffFileDecodesWhatItHoldsAndSaysSo)
 
 TEST_F(DecodeFaultTest, HeadersThatLieAreRefusedByName)
 {
-    const std::string whole = Slurp(s_dir / "rec.wav");
+    const std::string whole = ReadFileText(s_dir / "rec.wav");
     const size_t fmt = whole.find("fmt ");
     ASSERT_NE(fmt, std::string::npos);
     struct Case
@@ -150,7 +142,7 @@ TEST_F(DecodeFaultTest, HeadersThatLieAreRefusedByName)
     longer[data + 7] = 0x7F;
     std::ofstream(s_dir / "long-data.wav", std::ios::binary) << longer;
     const RunResult r = Shell(Decode("long-data.wav"));
-    EXPECT_EQ(r.out, Slurp(s_dir / "expect.txt")) << "every frame is still there";
+    EXPECT_EQ(r.out, ReadFileText(s_dir / "expect.txt")) << "every frame is still there";
 }
 
 TEST_F(DecodeFaultTest, StandardInputThatEndsEarlyDecodesWhatCame)
@@ -173,7 +165,7 @@ TEST_F(DecodeFaultTest, AReaderThatGoesAwayDoesNotCostTheStoredTable)
     const RunResult r = Shell(Decode("--settings settings.reg rec.wav") +
                         " | head -n 1; echo ${PIPESTATUS[0]} > status");
     EXPECT_EQ(Lines(r.out).size(), 1u);
-    EXPECT_EQ(Slurp(s_dir / "status"), "1\n") << "not killed by the broken pipe";
+    EXPECT_EQ(ReadFileText(s_dir / "status"), "1\n") << "not killed by the broken pipe";
     EXPECT_NE(r.err.find("cannot write the output"), std::string::npos) << r.err;
 
     StoredSettings s;
@@ -194,15 +186,15 @@ TEST_F(DecodeFaultTest, ALogThatCannotBeWrittenIsReportedAndTheLinesStillPrinted
     EXPECT_NE(r.err.find("20 lines could not be written to the log files in full"),
               std::string::npos)
         << r.err;
-    EXPECT_EQ(r.out, Slurp(s_dir / "expect.txt"));
+    EXPECT_EQ(r.out, ReadFileText(s_dir / "expect.txt"));
 
     std::ofstream(s_dir / "plain") << "a file, not a directory";
     r = Shell(Decode("--log-dir plain rec.wav"));
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("could not be written"), std::string::npos) << r.err;
-    EXPECT_EQ(Slurp(s_dir / "plain"), "a file, not a directory");
+    EXPECT_EQ(ReadFileText(s_dir / "plain"), "a file, not a directory");
 
     r = Shell(Decode("--log-dir logs rec.wav"));
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(Slurp(s_dir / "logs" / "halvex3log20090501.txt"), Slurp(s_dir / "expect.txt"));
+    EXPECT_EQ(ReadFileText(s_dir / "logs" / "halvex3log20090501.txt"), ReadFileText(s_dir / "expect.txt"));
 }

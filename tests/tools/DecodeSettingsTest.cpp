@@ -17,6 +17,7 @@
 #include "document/Settings.h"
 #include "messages/FrameBuilder.h"
 #include "platform/Clock.h"
+#include "support/TestFiles.h"
 
 namespace {
 
@@ -24,29 +25,13 @@ namespace fs = std::filesystem;
 
 const std::string kDecodeTool = std::string(HALVEX_BIN_DIR) + "/halvex3-decode";
 
-std::string ReadText(const fs::path& p)
-{
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 class DecodeSettings : public ::testing::Test
 {
 protected:
     void SetUp() override
     {
-        char tmpl[] = "/tmp/halvex-decset-XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        m_dir = tmpl;
         m_settings = m_dir / "settings.reg";
         m_raw = m_dir / "input.u8";
-    }
-    void TearDown() override
-    {
-        std::error_code ec;
-        fs::remove_all(m_dir, ec);
     }
 
     int Run(const std::string& args, const std::string& input)
@@ -79,7 +64,8 @@ protected:
         return samples;
     }
 
-    fs::path m_dir;
+    CTempDir m_tmp{"decset"};
+    fs::path m_dir = m_tmp.Path();
     fs::path m_settings;
     fs::path m_raw;
 };
@@ -109,7 +95,7 @@ TEST_F(DecodeSettings, DecodedBulletinsAreStoredAndOtherSettingsKept)
     ASSERT_EQ(Run("--start 2009-05-01T14:03:00Z --settings '" + m_settings.string() + "' -",
                   m_raw.string()),
               0)
-        << ReadText(m_dir / "err");
+        << ReadFileText(m_dir / "err");
 
     // The same samples through the document give the table to expect.
     CManualClock clock(1241186580);
@@ -145,7 +131,7 @@ TEST_F(DecodeSettings, DecodedBulletinsAreStoredAndOtherSettingsKept)
     EXPECT_EQ(stored.dHomeLon, -8.25);
     EXPECT_EQ(stored.strLogDirectory, (m_dir / "logs").string() + "/");
     // The tool printed the expansion lines (its own option, not the stored one).
-    EXPECT_NE(ReadText(m_dir / "out").find("NOAA-18"), std::string::npos);
+    EXPECT_NE(ReadFileText(m_dir / "out").find("NOAA-18"), std::string::npos);
 }
 
 TEST_F(DecodeSettings, ANewFileIsCreatedAndAFailedRunStoresNothing)
@@ -157,12 +143,12 @@ TEST_F(DecodeSettings, ANewFileIsCreatedAndAFailedRunStoresNothing)
     EXPECT_NE(stored.dEql[8], 0.0);
     EXPECT_EQ(stored.nViewMode, 0);
 
-    std::string before = ReadText(m_settings);
+    std::string before = ReadFileText(m_settings);
     EXPECT_EQ(Run("--settings '" + m_settings.string() + "' '" + (m_dir / "missing.wav").string() +
                       "'",
                   "/dev/null"),
               1);
-    EXPECT_EQ(ReadText(m_settings), before);
+    EXPECT_EQ(ReadFileText(m_settings), before);
 
     EXPECT_EQ(Run("--settings", "/dev/null"), 2);
     EXPECT_EQ(Run("--settings=", "/dev/null"), 2);
@@ -178,13 +164,13 @@ TEST_F(DecodeSettings, AFileThatIsNoSettingsFileIsRefusedAndLeftUntouched)
     std::ofstream(wav, std::ios::binary) << std::string("RIFF\x24\x77\x01\x00WAVEfmt ", 16) << std::string(500, '\x80');
     for (const fs::path& wrong : {notes, wav}) {
         SCOPED_TRACE(wrong.string());
-        const std::string before = ReadText(wrong);
+        const std::string before = ReadFileText(wrong);
         EXPECT_EQ(Run("--settings '" + wrong.string() + "' -", m_raw.string()), 2);
-        EXPECT_EQ(ReadText(wrong), before);
-        const std::string err = ReadText(m_dir / "err");
+        EXPECT_EQ(ReadFileText(wrong), before);
+        const std::string err = ReadFileText(m_dir / "err");
         EXPECT_EQ(err, "halvex3-decode: " + wrong.string() +
                            " is not a settings file (no REGEDIT4 header); it is left as it is\n");
-        EXPECT_EQ(ReadText(m_dir / "out"), "") << "nothing decoded";
+        EXPECT_EQ(ReadFileText(m_dir / "out"), "") << "nothing decoded";
     }
     EXPECT_FALSE(fs::exists(notes.string() + ".bad"));
     EXPECT_FALSE(fs::exists(wav.string() + ".bad"));
@@ -198,12 +184,12 @@ TEST_F(DecodeSettings, DamagedSettingsFilesAreKeptAsideUnderNamesOfTheirOwn)
     for (const std::string& text : damaged) {
         std::ofstream(m_settings, std::ios::binary) << text;
         ASSERT_EQ(Run("--settings '" + m_settings.string() + "' -", m_raw.string()), 0);
-        const std::string err = ReadText(m_dir / "err");
+        const std::string err = ReadFileText(m_dir / "err");
         EXPECT_EQ(err.rfind("halvex3-decode: settings file " + m_settings.string() + ": not a settings file", 0), 0u)
             << "the message carries the name of the program that prints it: " << err;
     }
-    EXPECT_EQ(ReadText(m_settings.string() + ".bad"), damaged[0]);
-    EXPECT_EQ(ReadText(m_settings.string() + ".bad.1"), damaged[1]) << "the first copy is not overwritten";
+    EXPECT_EQ(ReadFileText(m_settings.string() + ".bad"), damaged[0]);
+    EXPECT_EQ(ReadFileText(m_settings.string() + ".bad.1"), damaged[1]) << "the first copy is not overwritten";
     StoredSettings stored;
     EXPECT_EQ(ReadStoredSettings(m_settings.string(), stored), SettingsRead::Loaded);
 }

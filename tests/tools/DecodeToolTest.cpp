@@ -16,9 +16,11 @@
 #include <string>
 #include <vector>
 
+#include "HalvexVersion.h"
 #include "decoder/Demodulator.h"
 #include "decoder/Modulator.h"
 #include "messages/FrameBuilder.h"
+#include "support/TestFiles.h"
 
 namespace {
 
@@ -35,28 +37,9 @@ struct ToolRun
     std::string strErr;
 };
 
-std::string ReadAll(const fs::path& p)
-{
-    std::ifstream in(p, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
 class DecodeTool : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        char tmpl[] = "/tmp/halvex-decode-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        m_dir = tmpl;
-    }
-    void TearDown() override
-    {
-        std::error_code ec;
-        fs::remove_all(m_dir, ec);
-    }
 
     // Runs the decoder in the test's directory; stdinFile empty: no input.
     ToolRun Decode(const std::string& args, const std::string& stdinFile = "")
@@ -69,12 +52,13 @@ protected:
         const int status = std::system(cmd.c_str());
         ToolRun r;
         r.nExit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        r.strOut = ReadAll(out);
-        r.strErr = ReadAll(err);
+        r.strOut = ReadFileText(out);
+        r.strErr = ReadFileText(err);
         return r;
     }
 
-    fs::path m_dir;
+    CTempDir m_tmp{"decode"};
+    fs::path m_dir = m_tmp.Path();
 };
 
 // A recording: frames at known places, noise so that nothing but the frames
@@ -115,14 +99,6 @@ bool WriteWave(const fs::path& path, int format, int rate, int channels, const s
     const sf_count_t n = static_cast<sf_count_t>(frames.size()) / channels;
     const bool ok = sf_writef_short(f, frames.data(), n) == n;
     return sf_close(f) == 0 && ok;
-}
-
-bool WriteU8Wave(const fs::path& path, const std::vector<uint8_t>& samples)
-{
-    std::vector<short> s;
-    for (uint8_t x : samples)
-        s.push_back(static_cast<short>((x - 128) * 256));
-    return WriteWave(path, SF_FORMAT_WAV | SF_FORMAT_PCM_U8, 48000, 1, s);
 }
 
 std::vector<float> Resample(const std::vector<uint8_t>& samples, double outRate)
@@ -182,7 +158,7 @@ std::string Cp1252Args()
 TEST_F(DecodeTool, UsageErrorsExitTwoWithOneLine)
 {
     const fs::path wav = m_dir / "a.wav";
-    ASSERT_TRUE(WriteU8Wave(wav, std::vector<uint8_t>(1000, 128)));
+    ASSERT_TRUE(WriteU8Wav(wav, std::vector<uint8_t>(1000, 128)));
     for (const std::string args :
          {"--bogus", "-t", "-t u16", "--type=s8 -", "-r 0 -", "-r abc -", "--rate", "--start 2009-13-01T00:00:00Z",
           "--start 2009-05-01 -", "--start 2009-02-29T00:00:00Z", "--log-dir", "a.wav b.wav", "--cp1252=1"}) {
@@ -218,7 +194,7 @@ TEST_F(DecodeTool, SoundFilesOfEveryShapeGiveTheSameLines)
 {
     const auto frames = SomeFrames();
     const std::vector<uint8_t> samples = Recording(frames);
-    ASSERT_TRUE(WriteU8Wave(m_dir / "u8.wav", samples));
+    ASSERT_TRUE(WriteU8Wav(m_dir / "u8.wav", samples));
     const ToolRun u8 = Decode(Cp1252Args() + "u8.wav");
     ASSERT_EQ(u8.nExit, 0) << u8.strErr;
     const std::vector<std::string> lines = Lines(u8.strOut);
@@ -250,7 +226,7 @@ TEST_F(DecodeTool, SoundFilesOfEveryShapeGiveTheSameLines)
 TEST_F(DecodeTool, RawSamplesOnStandardInput)
 {
     const std::vector<uint8_t> samples = Recording(SomeFrames());
-    ASSERT_TRUE(WriteU8Wave(m_dir / "u8.wav", samples));
+    ASSERT_TRUE(WriteU8Wav(m_dir / "u8.wav", samples));
     const std::string expected = Decode(Cp1252Args() + "u8.wav").strOut;
     ASSERT_FALSE(expected.empty());
 
@@ -291,7 +267,7 @@ TEST_F(DecodeTool, LinesAreStampedWithTheSecondOfTheInput)
     const std::vector<uint8_t> samples = mod.TakeSamples();
     const std::vector<uint64_t> calls = FrameCalls(samples);
     ASSERT_EQ(calls.size(), 2u);
-    ASSERT_TRUE(WriteU8Wave(m_dir / "t.wav", samples));
+    ASSERT_TRUE(WriteU8Wav(m_dir / "t.wav", samples));
     const ToolRun r = Decode("--start 2009-12-31T23:59:58Z --cp1252 t.wav");
     const std::vector<std::string> lines = Lines(r.strOut);
     ASSERT_EQ(lines.size(), 2u);
@@ -307,7 +283,7 @@ TEST_F(DecodeTool, LinesAreStampedWithTheSecondOfTheInput)
 
 TEST_F(DecodeTool, Utf8OrCodePageBytesAndTheLogFile)
 {
-    ASSERT_TRUE(WriteU8Wave(m_dir / "u8.wav", Recording(SomeFrames())));
+    ASSERT_TRUE(WriteU8Wav(m_dir / "u8.wav", Recording(SomeFrames())));
     const ToolRun cp = Decode(Cp1252Args() + "u8.wav");
     const ToolRun utf = Decode(std::string("--start ") + kStartText + " u8.wav");
     ASSERT_NE(cp.strOut.find('\xB0'), std::string::npos);
@@ -329,17 +305,17 @@ TEST_F(DecodeTool, Utf8OrCodePageBytesAndTheLogFile)
     const ToolRun logged = Decode(std::string("--start ") + kStartText + " --log-dir logs u8.wav");
     EXPECT_EQ(logged.nExit, 0);
     EXPECT_EQ(logged.strOut, utf.strOut);
-    EXPECT_EQ(ReadAll(m_dir / "logs" / "halvex3log20090501.txt"), cp.strOut);
+    EXPECT_EQ(ReadFileText(m_dir / "logs" / "halvex3log20090501.txt"), cp.strOut);
     // Appended, never truncated.
     Decode(std::string("--start ") + kStartText + " --log-dir logs/ u8.wav");
-    EXPECT_EQ(ReadAll(m_dir / "logs" / "halvex3log20090501.txt"), cp.strOut + cp.strOut);
+    EXPECT_EQ(ReadFileText(m_dir / "logs" / "halvex3log20090501.txt"), cp.strOut + cp.strOut);
 }
 
 TEST_F(DecodeTool, DecoderOptions)
 {
     std::vector<uint8_t> bad = AppendCrc({0x01, 0x02, 0x03, 0x04});
     bad.back() ^= 0xFF;
-    ASSERT_TRUE(WriteU8Wave(m_dir / "u8.wav", Recording({bad, BuildOrbitBulletin(BulletinFields{})})));
+    ASSERT_TRUE(WriteU8Wav(m_dir / "u8.wav", Recording({bad, BuildOrbitBulletin(BulletinFields{})})));
     const ToolRun normal = Decode(Cp1252Args() + "u8.wav");
     EXPECT_EQ(Lines(normal.strOut).size(), 2u);  // bulletin and its expansion
     EXPECT_EQ(normal.strOut.find("calc CRC"), std::string::npos);
@@ -352,8 +328,8 @@ TEST_F(DecodeTool, DecoderOptions)
 TEST_F(DecodeTool, CutOffFileDecodesWhatItCanAndSaysSo)
 {
     const std::vector<uint8_t> samples = Recording(SomeFrames());
-    ASSERT_TRUE(WriteU8Wave(m_dir / "full.wav", samples));
-    const std::string whole = ReadAll(m_dir / "full.wav");
+    ASSERT_TRUE(WriteU8Wav(m_dir / "full.wav", samples));
+    const std::string whole = ReadFileText(m_dir / "full.wav");
     // Cut in the middle of the second frame: the first still decodes.
     std::ofstream(m_dir / "cut.wav", std::ios::binary) << whole.substr(0, 44 + 19200 + 72000 + 3000);
     const ToolRun r = Decode(Cp1252Args() + "cut.wav");

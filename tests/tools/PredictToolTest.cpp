@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "HalvexVersion.h"
 #include <nlohmann/json.hpp>
 
 #include "document/Settings.h"
@@ -33,6 +34,7 @@
 #include "platform/Cp1252.h"
 #include "platform/Registry.h"
 #include "support/PassScan.h"
+#include "support/TestFiles.h"
 
 namespace fs = std::filesystem;
 
@@ -48,14 +50,6 @@ struct RunResult
     std::string strOut;
     std::string strErr;
 };
-
-std::string ReadFile(const fs::path& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 std::vector<char*> Argv(std::vector<std::string>& args)
 {
@@ -73,9 +67,6 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(fs::exists(kTool)) << "build the halvex3-predict target first";
-        char pattern[] = "/tmp/halvex-predict-XXXXXX";
-        ASSERT_NE(nullptr, mkdtemp(pattern));
-        m_dir = pattern;
         m_settings = (m_dir / "settings.reg").string();
 
         // Codes 3 (no name), 8 and 12, and entries the prediction must skip.
@@ -86,12 +77,6 @@ protected:
         SetEntry(40, 1235908000, 0.0, 6000.0, 99.0); // no elements
         m_stored.dHomeLat = 52.0;
         m_stored.dHomeLon = -8.5;
-    }
-
-    void TearDown() override
-    {
-        std::error_code ignored;
-        fs::remove_all(m_dir, ignored);
     }
 
     void SetEntry(int code, int32_t eqx, double eql, double per, double inc)
@@ -149,12 +134,13 @@ protected:
         int status = 0;
         waitpid(pid, &status, 0);
         result.nExit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        result.strOut = ReadFile(out);
-        result.strErr = ReadFile(err);
+        result.strOut = ReadFileText(out);
+        result.strErr = ReadFileText(err);
         return result;
     }
 
-    fs::path m_dir;
+    CTempDir m_tmp{"predict"};
+    fs::path m_dir = m_tmp.Path();
     std::string m_settings;
     StoredSettings m_stored;
 };
@@ -232,16 +218,16 @@ TEST_F(PredictTool, NoElementsStoredSaysHowToGetThem)
 TEST_F(PredictTool, NeverWritesTheSettingsFile)
 {
     WriteSettings(m_settings);
-    const std::string before = ReadFile(m_settings);
+    const std::string before = ReadFileText(m_settings);
     chmod(m_settings.c_str(), 0400);
     const RunResult r = Run({"--settings", m_settings, "--at", kAtText});
     EXPECT_EQ(0, r.nExit);
-    EXPECT_EQ(before, ReadFile(m_settings));
+    EXPECT_EQ(before, ReadFileText(m_settings));
     chmod(m_settings.c_str(), 0600);
 
     std::ofstream(m_dir / "corrupt.reg") << "this is no settings file\n";
     Run({"--settings", (m_dir / "corrupt.reg").string()});
-    EXPECT_EQ("this is no settings file\n", ReadFile(m_dir / "corrupt.reg"));
+    EXPECT_EQ("this is no settings file\n", ReadFileText(m_dir / "corrupt.reg"));
     EXPECT_FALSE(fs::exists(m_dir / "corrupt.reg.bad"));
     std::vector<std::string> names;
     for (const auto& entry : fs::directory_iterator(m_dir))
@@ -428,7 +414,7 @@ TEST_F(PredictTool, AFileThatIsNoSettingsFileIsRefusedAsAUsageError)
                   " is not a settings file (no REGEDIT4 header); it is left as it is\n",
               r.strErr);
     EXPECT_EQ("", r.strOut);
-    EXPECT_EQ("14:03 NOAA 18, strong signal\n", ReadFile(notes));
+    EXPECT_EQ("14:03 NOAA 18, strong signal\n", ReadFileText(notes));
 }
 
 // --- --passes ---------------------------------------------------------------
@@ -591,7 +577,7 @@ TEST_F(PredictTool, PassesAsTextAndAsACalendarFile)
     }
     EXPECT_EQ(text, r.strOut);
 
-    const std::vector<std::map<std::string, std::string>> events = ReadCalendar(ReadFile(ics));
+    const std::vector<std::map<std::string, std::string>> events = ReadCalendar(ReadFileText(ics));
     ASSERT_EQ(passes.size(), events.size());
     std::vector<std::string> uids;
     for (size_t i = 0; i < events.size(); ++i) {

@@ -2,11 +2,13 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "document/HalvexDoc.h"
 #include "messages/SatelliteTable.h"
 #include "platform/Clock.h"
 #include "support/FakeDocUi.h"
+#include "support/TestDoc.h"
 #include "view/ChartView.h"
 #include "view/SatellitesView.h"
 #include "view/WorldChart.h"
@@ -31,14 +33,7 @@ class DocumentFixture : public ::testing::Test
 protected:
     DocumentFixture() : m_clock(kNow)
     {
-        DocEnvironment env;
-        env.pUi = &m_ui;
-        env.pClock = &m_clock;
-        env.bLoadSettings = false;
-        env.bSaveSettings = false;
-        env.strSettingsPath = ::testing::TempDir() + "/halvex-view-test.ini";
-        env.strDefaultLogDir = ::testing::TempDir() + "/";
-        m_pDoc = std::make_unique<CHalvexDoc>(env);
+        m_pDoc = std::make_unique<CHalvexDoc>(DetachedDocEnvironment(m_ui, m_clock, ::testing::TempDir()));
     }
     FakeDocUi m_ui;
     CManualClock m_clock;
@@ -124,6 +119,46 @@ TEST_F(SatellitesTexts, RowsAtTheLeftFifteenPixelsApart)
     // The drawing remembers the ground distance for the next Doppler shift.
     EXPECT_GT(table.m_dLastGroundDist[8], 0.0);
     EXPECT_GT(table.m_dLastGroundDist[12], 0.0);
+}
+
+// The dots as pictures: R outline, Y inside, . not part of the dot.
+std::vector<std::string> DotPicture(const std::vector<DotPixel>& pixels, int left, int top, int size)
+{
+    std::vector<std::string> rows(size, std::string(size, '.'));
+    for (const DotPixel& p : pixels) {
+        EXPECT_TRUE(p.x >= left && p.x < left + size && p.y >= top && p.y < top + size) << p.x << "," << p.y;
+        if (p.x >= left && p.x < left + size && p.y >= top && p.y < top + size)
+            rows[p.y - top][p.x - left] = p.bOutline ? 'R' : 'Y';
+    }
+    return rows;
+}
+
+TEST(ChartDots, SatelliteDotIsFivePixelsAcrossFromTwoLeftAndAbove)
+{
+    const auto pixels = ComputeDotPixels(238, 274, kMarkerDotSize);
+    EXPECT_EQ(DotPicture(pixels, 238, 274, 5), (std::vector<std::string>{".RRR.",
+                                                                         "RYYYR",
+                                                                         "RYYYR",
+                                                                         "RYYYR",
+                                                                         ".RRR."}));
+    EXPECT_EQ(pixels.size(), 21u);  // no pixel twice
+}
+
+TEST(ChartDots, HomeDotIsSevenPixelsCentredOnTheChartCentre)
+{
+    const int size = kHomeMarkerRight - kHomeMarkerLeft;
+    ASSERT_EQ(size, 7);
+    const auto pixels = ComputeDotPixels(kHomeMarkerLeft, kHomeMarkerLeft, size);
+    EXPECT_EQ(DotPicture(pixels, kHomeMarkerLeft, kHomeMarkerLeft, size),
+              (std::vector<std::string>{"..RRR..",
+                                        ".RYYYR.",
+                                        "RYYYYYR",
+                                        "RYYYYYR",
+                                        "RYYYYYR",
+                                        ".RYYYR.",
+                                        "..RRR.."}));
+    EXPECT_EQ(pixels.size(), 37u);
+    EXPECT_EQ(kHomeMarkerLeft + size / 2, kChartCentre);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "HalvexVersion.h"
 #include "messages/UtcTime.h"
 #include "TextOutput.h"
 #include "messages/DecoderChain.h"

@@ -5,6 +5,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "HalvexVersion.h"
 #include "messages/SatelliteTable.h"
 #include "messages/UtcTime.h"
 #include "orbit/PassFormat.h"

@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "HalvexVersion.h"
 #include "messages/UtcTime.h"
 #include "document/Settings.h"
 #include "location/Coordinate.h"

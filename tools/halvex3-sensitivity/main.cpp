@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "HalvexVersion.h"
 #include "decoder/Demodulator.h"
 #include "decoder/Modulator.h"
 

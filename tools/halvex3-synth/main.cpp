@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "HalvexVersion.h"
 #include "messages/UtcTime.h"
 #include "messages/SynthPlan.h"
 

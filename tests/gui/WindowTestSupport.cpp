@@ -11,9 +11,9 @@
 #include <wx/msgdlg.h>
 #include <wx/utils.h>
 
-#include "app/AboutDlg.h"
+#include "gui/AboutDlg.h"
 #include "decoder/Modulator.h"
-#include "location/HomeLocationDlg.h"
+#include "gui/HomeLocationDlg.h"
 #include "messages/FrameBuilder.h"
 
 void PumpEvents(int ms)
@@ -63,51 +63,6 @@ int CModalScript::Enter(wxDialog* pDialog)
     if (m_answer)
         return m_answer(pDialog);
     return seen.strClass == "wxMessageDialog" ? wxID_OK : wxID_CANCEL;
-}
-
-CTempDir::CTempDir()
-{
-    std::string templ = (std::filesystem::temp_directory_path() / "halvex-wintest-XXXXXX").string();
-    std::vector<char> buf(templ.begin(), templ.end());
-    buf.push_back('\0');
-    const char* made = ::mkdtemp(buf.data());
-    m_path = made ? std::filesystem::path(made) : std::filesystem::path(templ);
-}
-
-CTempDir::~CTempDir()
-{
-    std::error_code ec;
-    std::filesystem::remove_all(m_path, ec);
-}
-
-bool WriteU8Wav(const std::string& strPath, const std::vector<uint8_t>& samples)
-{
-    std::ofstream out(strPath, std::ios::binary);
-    if (!out)
-        return false;
-    auto le32 = [&](uint32_t v) {
-        for (int i = 0; i < 4; ++i)
-            out.put(static_cast<char>((v >> (8 * i)) & 0xFF));
-    };
-    auto le16 = [&](uint16_t v) {
-        out.put(static_cast<char>(v & 0xFF));
-        out.put(static_cast<char>(v >> 8));
-    };
-    const uint32_t n = static_cast<uint32_t>(samples.size());
-    out.write("RIFF", 4);
-    le32(36 + n);
-    out.write("WAVEfmt ", 8);
-    le32(16);
-    le16(1);      // PCM
-    le16(1);      // mono
-    le32(48000);  // samples per second
-    le32(48000);  // bytes per second
-    le16(1);      // block alignment
-    le16(8);      // bits per sample
-    out.write("data", 4);
-    le32(n);
-    out.write(reinterpret_cast<const char*>(samples.data()), static_cast<std::streamsize>(n));
-    return static_cast<bool>(out);
 }
 
 std::vector<uint8_t> MakeTestRecording(std::vector<std::vector<uint8_t>>& frames)

@@ -1,4 +1,4 @@
-#include "app/MainFrame.h"
+#include "gui/MainFrame.h"
 
 #include <algorithm>
 #include <map>
@@ -16,16 +16,16 @@
 #include <wx/toolbar.h>
 #include <wx/utils.h>
 
-#include "app/AppPaths.h"
-#include "app/DocUiWx.h"
-#include "app/Icons.h"
+#include "gui/AppPaths.h"
+#include "gui/DocUiWx.h"
+#include "gui/Icons.h"
 #include "document/CommandIds.h"
 #include "document/CommandTable.h"
 #include "document/DocUi.h"
 #include "document/HalvexDoc.h"
 #include "platform/Shell.h"
-#include "view/HalvexViewWx.h"
-#include "view/ModePaintersWx.h"
+#include "gui/HalvexViewWx.h"
+#include "gui/ModePaintersWx.h"
 
 namespace {
 

@@ -1,12 +1,9 @@
-#include "app/AppPaths.h"
+#include "gui/AppPaths.h"
 
 #include <sys/stat.h>
 
+#include "HalvexVersion.h"
 #include "platform/SettingsPaths.h"
-
-#ifndef HALVEX_DATADIR
-#define HALVEX_DATADIR "/usr/local/share/halvex3"
-#endif
 
 namespace {
 

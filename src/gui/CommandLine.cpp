@@ -1,4 +1,4 @@
-#include "app/CommandLine.h"
+#include "gui/CommandLine.h"
 
 #include <strings.h>
 

@@ -5,8 +5,8 @@
 #include <fstream>
 
 #include "WindowTestSupport.h"
-#include "app/AppPaths.h"
-#include "app/CommandLine.h"
+#include "gui/AppPaths.h"
+#include "gui/CommandLine.h"
 
 TEST(CommandLineTest, AutomationSwitchesRunWithoutAWindowInAnyCase)
 {

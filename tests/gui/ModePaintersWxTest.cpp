@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <wx/bitmap.h>
 #include <wx/dcmemory.h>
@@ -20,7 +21,8 @@
 #include "platform/Clock.h"
 #include "platform/Cp1252.h"
 #include "support/FakeDocUi.h"
-#include "view/ModePaintersWx.h"
+#include "support/TestDoc.h"
+#include "gui/ModePaintersWx.h"
 #include "view/WorldChart.h"
 
 namespace {
@@ -83,14 +85,7 @@ class ModePainters : public ::testing::Test
 protected:
     ModePainters() : m_clock(kJuneNoonUtc)
     {
-        DocEnvironment env;
-        env.pUi = &m_ui;
-        env.pClock = &m_clock;
-        env.bLoadSettings = false;
-        env.bSaveSettings = false;
-        env.strSettingsPath = ::testing::TempDir() + "/halvex-painters-test.ini";
-        env.strDefaultLogDir = ::testing::TempDir() + "/";
-        m_pDoc = std::make_unique<CHalvexDoc>(env);
+        m_pDoc = std::make_unique<CHalvexDoc>(DetachedDocEnvironment(m_ui, m_clock, ::testing::TempDir()));
         m_pChart = std::make_unique<CWorldChart>();
         EXPECT_TRUE(m_pChart->LoadGlobe(std::string(HALVEX_SOURCE_DIR) + "/data/globe.dat"));
     }
@@ -320,6 +315,53 @@ TEST_F(ModePainters, ChartDiscSpaceShadingMarkers)
     const int westLevel = std::max(west.g, west.b);
     EXPECT_EQ(eastLevel, 156);                          // rim darkening at 200 px only
     EXPECT_EQ(westLevel, static_cast<int>(156 * 0.75));  // and full night
+}
+
+// Each dot covers exactly its size: red outline, yellow inside, and around it
+// only the disc (no red there). GTK's ellipse with a pen drew a pixel more
+// each way, which put the home dot's red centre off its middle.
+TEST_F(ModePainters, ChartDotsCoverExactlyTheirPixels)
+{
+    m_pDoc->m_dHomeLat = 51.5;
+    m_pDoc->m_dHomeLon = 0.0;
+    PutSatellite(8, 45.0, 0.0);  // (240, 276)
+    Picture pic = Paint(3, "chart-dots");
+
+    const Rgb red{255, 0, 0};
+    const Rgb yellow{255, 255, 0};
+    // The pictures, row by row from the top-left corner of the square one
+    // pixel larger than the dot each way: R red, Y yellow, . the disc.
+    const auto expectDot = [&](int left, int top, const std::vector<std::string>& rows) {
+        for (int j = 0; j < static_cast<int>(rows.size()); ++j) {
+            for (int i = 0; i < static_cast<int>(rows[j].size()); ++i) {
+                const Rgb c = pic.At(left + i, top + j);
+                const char want = rows[j][i];
+                if (want == 'R')
+                    EXPECT_EQ(c, red) << left + i << "," << top + j;
+                else if (want == 'Y')
+                    EXPECT_EQ(c, yellow) << left + i << "," << top + j;
+                else
+                    EXPECT_EQ(c.r, 0) << left + i << "," << top + j << " " << c;
+            }
+        }
+    };
+    expectDot(237, 273, {".......",
+                         "..RRR..",
+                         ".RYYYR.",
+                         ".RYYYR.",
+                         ".RYYYR.",
+                         "..RRR..",
+                         "......."});
+    // Home: 7 pixels from (237, 237), its red centre at (240, 240).
+    expectDot(236, 236, {".........",
+                         "...RRR...",
+                         "..RYYYR..",
+                         ".RYYYYYR.",
+                         ".RYYRYYR.",
+                         ".RYYYYYR.",
+                         "..RYYYR..",
+                         "...RRR...",
+                         "........."});
 }
 
 TEST_F(ModePainters, ChartOfAMissingGlobeIsAllSea)

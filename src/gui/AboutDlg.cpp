@@ -1,10 +1,10 @@
-#include "app/AboutDlg.h"
+#include "gui/AboutDlg.h"
 
 #include <wx/button.h>
 #include <wx/statbmp.h>
 #include <wx/stattext.h>
 
-#include "app/Icons.h"
+#include "gui/Icons.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <wx/init.h>
 #include <wx/string.h>
 
-#include "app/HalvexApp.h"
+#include "gui/HalvexApp.h"
 
 namespace {
 

@@ -11,8 +11,8 @@
 #include <wx/textctrl.h>
 
 #include "MainWindowFixture.h"
-#include "app/DocUiWx.h"
-#include "location/HomeLocationDlg.h"
+#include "gui/DocUiWx.h"
+#include "gui/HomeLocationDlg.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
-#include "app/Icons.h"
+#include "gui/Icons.h"
 
 #include <wx/defs.h>
 
-#include "app/resources/ProgramXpm.h"
-#include "app/resources/ToolbarXpm.h"
-#include "app/CommandMap.h"
+#include "gui/resources/ProgramXpm.h"
+#include "gui/resources/ToolbarXpm.h"
+#include "gui/CommandMap.h"
 #include "document/CommandIds.h"
 
 wxBitmap ProgramBitmap()

@@ -1,4 +1,4 @@
-#include "app/HeadlessRunner.h"
+#include "gui/HeadlessRunner.h"
 
 #include <algorithm>
 #include <chrono>
@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/AppServices.h"
+#include "gui/AppServices.h"
 #include "document/CommandIds.h"
 #include "document/DocUi.h"
 #include "document/HalvexDoc.h"

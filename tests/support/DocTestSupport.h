@@ -13,6 +13,7 @@
 #include "document/HalvexDoc.h"
 #include "platform/Clock.h"
 #include "support/FakeDocUi.h"
+#include "support/TestFiles.h"
 
 // Answers only the device scan's questions; capture calls fail.
 class FakeDeviceList : public wavein::IWaveIn
@@ -68,20 +69,6 @@ public:
 class DocTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        char tmpl[] = "/tmp/halvex-doc-XXXXXX";
-        ASSERT_NE(::mkdtemp(tmpl), nullptr);
-        m_dir = tmpl;
-        m_settings = m_dir + "/config/settings.reg";
-        m_logs = m_dir + "/logs/";
-    }
-    void TearDown() override
-    {
-        std::error_code ec;
-        std::filesystem::remove_all(m_dir, ec);
-    }
-
     DocEnvironment Env(wavein::IWaveIn* pWaveIn = nullptr)
     {
         DocEnvironment env;
@@ -100,7 +87,8 @@ protected:
 
     FakeDocUi m_ui;
     CManualClock m_clock{1241186607};  // 2009-05-01 14:03:27 UTC
-    std::string m_dir;
-    std::string m_settings;
-    std::string m_logs;
+    CTempDir m_tmp{"doc"};
+    std::string m_dir = m_tmp.Path().string();
+    std::string m_settings = m_dir + "/config/settings.reg";
+    std::string m_logs = m_dir + "/logs/";
 };

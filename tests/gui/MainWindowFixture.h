@@ -13,35 +13,15 @@
 #include <wx/toolbar.h>
 
 #include "WindowTestSupport.h"
-#include "app/CommandMap.h"
-#include "app/HalvexApp.h"
-#include "app/MainFrame.h"
+#include "gui/CommandMap.h"
+#include "gui/HalvexApp.h"
+#include "gui/MainFrame.h"
 #include "document/CommandIds.h"
 #include "document/HalvexDoc.h"
 #include "platform/Shell.h"
 #include "support/FakeWaveIn.h"
-#include "view/HalvexViewWx.h"
-
-class RecordingShell : public IShell
-{
-public:
-    struct Call
-    {
-        std::string verb, file, params;
-    };
-    std::vector<Call>* m_pCalls;
-    const bool* m_pbFails;  // when set and true, nothing can be started
-    explicit RecordingShell(std::vector<Call>* pCalls, const bool* pbFails = nullptr)
-        : m_pCalls(pCalls), m_pbFails(pbFails)
-    {
-    }
-    bool ShellExecute(const std::string& verb, const std::string& file, const std::string& params) override
-    {
-        m_pCalls->push_back({verb, file, params});
-        return !(m_pbFails && *m_pbFails);
-    }
-    std::string LastFailure() const override { return "The program xdg-open was not found."; }
-};
+#include "support/RecordingShell.h"
+#include "gui/HalvexViewWx.h"
 
 class MainWindowTest : public ::testing::Test
 {

@@ -8,7 +8,7 @@
 #include <wx/app.h>
 #include <wx/timer.h>
 
-#include "app/CommandLine.h"
+#include "gui/CommandLine.h"
 
 class CHalvexDoc;
 class CMainFrame;

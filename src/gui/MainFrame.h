@@ -8,7 +8,7 @@
 #include <wx/cmndata.h>
 #include <wx/frame.h>
 
-#include "app/CommandMap.h"
+#include "gui/CommandMap.h"
 
 class CHalvexDoc;
 class CHalvexView;

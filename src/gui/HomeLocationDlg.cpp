@@ -1,4 +1,4 @@
-#include "location/HomeLocationDlg.h"
+#include "gui/HomeLocationDlg.h"
 
 #include <wx/button.h>
 #include <wx/stattext.h>

@@ -12,6 +12,8 @@
 #include <wx/dialog.h>
 #include <wx/modalhook.h>
 
+#include "support/TestFiles.h"
+
 // Processes events (timers, paints, idle) for about ms milliseconds.
 void PumpEvents(int ms);
 // Processes events until pred() holds or timeoutMs has passed; pred()'s last value.
@@ -43,21 +45,6 @@ protected:
     void Exit(wxDialog*) override {}
 };
 
-// A fresh directory under the system's temporary directory, removed at the end.
-class CTempDir
-{
-public:
-    CTempDir();
-    ~CTempDir();
-    const std::filesystem::path& Path() const { return m_path; }
-    std::string Str() const { return m_path.string() + "/"; }
-
-private:
-    std::filesystem::path m_path;
-};
-
-// Writes 48 kHz unsigned 8-bit mono samples as a WAV file.
-bool WriteU8Wav(const std::string& strPath, const std::vector<uint8_t>& samples);
 // A recording with one orbit bulletin (satellite code 8) and one date-time
 // stamp, each followed by silence; frames are returned with their CRC.
 std::vector<uint8_t> MakeTestRecording(std::vector<std::vector<uint8_t>>& frames);

@@ -1,4 +1,4 @@
-#include "view/HalvexViewWx.h"
+#include "gui/HalvexViewWx.h"
 
 #include <wx/dcbuffer.h>
 #include <wx/dcclient.h>
@@ -7,7 +7,7 @@
 #include <wx/pen.h>
 
 #include "document/HalvexDoc.h"
-#include "view/ModePaintersWx.h"
+#include "gui/ModePaintersWx.h"
 
 const wxColour& CHalvexView::BackgroundColour()
 {

@@ -1,13 +1,13 @@
-#include "app/DocUiWx.h"
+#include "gui/DocUiWx.h"
 
 #include <wx/dirdlg.h>
 #include <wx/msgdlg.h>
 #include <wx/toplevel.h>
 #include <wx/window.h>
 
-#include "location/HomeLocationDlg.h"
+#include "gui/HomeLocationDlg.h"
 #include "platform/Cp1252.h"
-#include "view/HalvexViewWx.h"
+#include "gui/HalvexViewWx.h"
 
 wxString FromCp1252(const std::string& text)
 {

@@ -1,4 +1,4 @@
-#include "view/ModePaintersWx.h"
+#include "gui/ModePaintersWx.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -116,6 +116,29 @@ void PaintSatellitesMode(wxDC& dc, CHalvexDoc& doc)
     DrawTableRows(dc, ComputeSatelliteTexts(doc.m_table, doc.m_dHomeLat, doc.m_dHomeLon, doc.Clock()));
 }
 
+namespace {
+
+const wxColour kDotOutline(255, 0, 0);
+const wxColour kDotFill(255, 255, 0);
+
+// One pixel as a 1 x 1 fill: a point or an ellipse drawn with a pen may be
+// smoothed over its neighbours, and GTK's ellipse with a pen covers one
+// pixel more each way than its size.
+void FillPixel(wxDC& dc, int x, int y, const wxColour& colour)
+{
+    wxDCPenChanger noPen(dc, *wxTRANSPARENT_PEN);
+    wxDCBrushChanger fill(dc, wxBrush(colour));
+    dc.DrawRectangle(x, y, 1, 1);
+}
+
+void DrawDot(wxDC& dc, const std::vector<DotPixel>& pixels)
+{
+    for (const DotPixel& pixel : pixels)
+        FillPixel(dc, pixel.x, pixel.y, pixel.bOutline ? kDotOutline : kDotFill);
+}
+
+}  // namespace
+
 void PaintChartMode(wxDC& dc, CHalvexDoc& doc, CWorldChart& chart)
 {
     const std::vector<ChartMarker> markers = RenderChartForDocument(doc, chart);
@@ -128,28 +151,18 @@ void PaintChartMode(wxDC& dc, CHalvexDoc& doc, CWorldChart& chart)
     }
 
     CCrispDrawing crisp(dc);
-    wxDCPenChanger red(dc, wxPen(wxColour(255, 0, 0), 1));
-    wxDCBrushChanger yellow(dc, wxBrush(wxColour(255, 255, 0)));
     wxDCFontChanger font(dc, *wxNORMAL_FONT);
     dc.SetBackgroundMode(wxBRUSHSTYLE_TRANSPARENT);
     dc.SetTextForeground(wxColour(255, 255, 100));
     for (const ChartMarker& marker : markers) {
-        // Corners (x - 2, y - 2) and (x + 3, y + 3), the far one exclusive.
-        dc.DrawEllipse(marker.x - 2, marker.y - 2, 5, 5);
+        DrawDot(dc, ComputeDotPixels(marker.x - 2, marker.y - 2, kMarkerDotSize));
         const wxString name = ScreenText(marker.strName);
         const int w = dc.GetTextExtent(name).GetWidth();
         dc.DrawText(name, marker.x - w - 6, marker.y - 6);
     }
 
-    dc.DrawEllipse(kHomeMarkerLeft, kHomeMarkerLeft, kHomeMarkerRight - kHomeMarkerLeft,
-                   kHomeMarkerRight - kHomeMarkerLeft);
-    // The centre pixel as a 1 x 1 fill: a point drawn with a pen may be
-    // smoothed over its neighbours.
-    {
-        wxDCPenChanger noPen(dc, *wxTRANSPARENT_PEN);
-        wxDCBrushChanger redFill(dc, wxBrush(wxColour(255, 0, 0)));
-        dc.DrawRectangle(kChartCentre, kChartCentre, 1, 1);
-    }
+    DrawDot(dc, ComputeDotPixels(kHomeMarkerLeft, kHomeMarkerLeft, kHomeMarkerRight - kHomeMarkerLeft));
+    FillPixel(dc, kChartCentre, kChartCentre, kDotOutline);
 }
 
 int WidestMessagesRow(wxDC& dc)

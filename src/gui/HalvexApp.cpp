@@ -1,4 +1,4 @@
-#include "app/HalvexApp.h"
+#include "gui/HalvexApp.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -7,12 +7,12 @@
 #include <wx/dialog.h>
 #include <wx/modalhook.h>
 
-#include "app/AboutDlg.h"
-#include "app/AppPaths.h"
-#include "app/AppServices.h"
-#include "app/CommandMap.h"
-#include "app/DocUiWx.h"
-#include "app/MainFrame.h"
+#include "gui/AboutDlg.h"
+#include "gui/AppPaths.h"
+#include "gui/AppServices.h"
+#include "gui/CommandMap.h"
+#include "gui/DocUiWx.h"
+#include "gui/MainFrame.h"
 #include "document/CommandIds.h"
 #include "document/HalvexDoc.h"
 #include "document/Settings.h"

@@ -1,4 +1,4 @@
-#include "app/AppServices.h"
+#include "gui/AppServices.h"
 
 #include <csignal>
 
