@@ -13,6 +13,7 @@ PACKAGES=(
   fonts-liberation2
   clang libclang-rt-dev
   python3
+  dpkg-dev file
 )
 
 if [ "$(id -u)" -eq 0 ]; then SUDO=(); else SUDO=(sudo); fi
