@@ -65,6 +65,7 @@ want "$P/share/halvex3/manual/index.html"
 if [ -x "$BIN/halvex3" ]; then
   want "$P/share/applications/halvex3.desktop"
   want "$P/share/icons/hicolor/48x48/apps/halvex3.png"
+  want "$P/lib/systemd/user/halvex3-station.service"
 fi
 grep -q "test_\|bench_\|fuzz_" "$T/files" && fail "test programs in the package"
 
@@ -91,5 +92,18 @@ for p in "${PROGRAMS[@]}"; do
   done
 done
 
+# The user unit names the installed program and nothing systemd would ignore.
+UNIT=$T/root/$P/lib/systemd/user/halvex3-station.service
+if [ -f "$UNIT" ] && command -v systemd-analyze > /dev/null; then
+  grep -qx "ExecStart=$PREFIX/bin/halvex3 -Embedding --start" "$UNIT" || fail "unit's ExecStart"
+  mkdir -m 700 "$T/run"
+  sed "s:^ExecStart=$PREFIX/:ExecStart=$T/root/$P/:" "$UNIT" > "$T/halvex3-station.service"
+  if XDG_RUNTIME_DIR=$T/run systemd-analyze verify --user "$T/halvex3-station.service" > "$T/verify" 2>&1 &&
+     [ ! -s "$T/verify" ]; then
+    ok "systemd-analyze verify"
+  else
+    cat "$T/verify"; fail "systemd-analyze verify"
+  fi
+fi
 [ "$failed" = 0 ] && ok "package checked"
 exit $failed
