@@ -8,6 +8,7 @@ PACKAGES=(
   libwxgtk3.2-dev
   libpulse-dev pulseaudio pulseaudio-utils
   libsndfile1-dev libsoxr-dev
+  libmosquitto-dev mosquitto mosquitto-clients nlohmann-json3-dev openssl
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool x11-apps imagemagick
   fonts-liberation2

@@ -8,16 +8,7 @@ CDecoderChain::CDecoderChain(const DecodeOptions& options)
 {
     m_store.m_bRequireCrc = options.bRequireCrc ? 1 : 0;
     m_store.m_bExpandMsgs = options.bExpand ? 1 : 0;
-    m_store.m_bWriteLogFiles = !options.strLogDirectory.empty();
-    if (m_store.m_bWriteLogFiles) {
-        m_store.m_strLogDirectory = options.strLogDirectory;
-        if (m_store.m_strLogDirectory.back() != '/')
-            m_store.m_strLogDirectory += '/';
-    }
-    m_store.m_onLogLine = [this](const std::string&, bool written) {
-        if (m_store.m_bWriteLogFiles && !written)
-            ++m_nUnlogged;
-    };
+    m_store.m_bWriteLogFiles = false;  // the day's log is one of the outputs
     m_store.m_onRecord = [this](const MessageRecord& record) {
         for (IMessageOutput* output : m_outputs)
             output->Write(record);

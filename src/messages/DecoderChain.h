@@ -2,7 +2,7 @@
 // The receive chain of one station: 48 kHz unsigned 8-bit samples go through
 // the demodulator and the frame check into the message store, which makes the
 // message lines, interprets them and fills the satellite table; every kept
-// frame then goes to each output. The store's clock follows the sample count
+// frame then goes to each output (the terminal, the day's log, ...). The store's clock follows the sample count
 // from a given start instant.
 #include <cstddef>
 #include <cstdint>
@@ -20,7 +20,6 @@ struct DecodeOptions
     int64_t nStart = 0;             // UTC instant of the first sample
     bool bRequireCrc = true;
     bool bExpand = true;
-    std::string strLogDirectory;    // empty: no log files
 };
 
 class CDecoderChain
@@ -43,8 +42,6 @@ public:
     bool Finish();
 
     uint64_t SampleCount() const { return m_nSamples; }
-    // Lines that should have gone to a log file but could not be written.
-    uint64_t UnloggedLines() const { return m_nUnlogged; }
     // The satellite table the bulletins fill (for settings that keep it).
     CSatelliteTable& Table() { return m_table; }
     CMessageStore& Store() { return m_store; }
@@ -53,7 +50,6 @@ public:
 private:
     int64_t m_nStart;
     uint64_t m_nSamples = 0;
-    uint64_t m_nUnlogged = 0;
     CSatelliteTable m_table;
     CManualClock m_clock;
     CMessageStore m_store;

@@ -66,9 +66,14 @@ std::string CMessageStore::StoreMessageLine(const uint8_t* bytes, int n,
     return m_strMessages[slot];
 }
 
+std::string DailyLogPath(const std::string& directory, int64_t now)
+{
+    return directory + FormatUtc(now, "halvex3log%Y%m%d.txt");
+}
+
 std::string CMessageStore::LogFilePath(int64_t now) const
 {
-    return m_strLogDirectory + FormatUtc(now, "halvex3log%Y%m%d.txt");
+    return DailyLogPath(m_strLogDirectory, now);
 }
 
 namespace {
@@ -103,27 +108,27 @@ bool AppendWholeText(const std::string& path, const std::string& text)
 
 }  // namespace
 
+bool AppendDailyLogLine(const std::string& directory, int64_t now, const std::string& line)
+{
+    const std::string path = DailyLogPath(directory, now);
+    const std::string text = line + "\n";
+    if (AppendWholeText(path, text)) {
+        return true;
+    }
+    // A log directory that does not exist yet (first run, removed meanwhile)
+    // is made, rather than losing every line of the day.
+    const std::filesystem::path dir = std::filesystem::path(path).parent_path();
+    std::error_code error;
+    return !dir.empty() && !std::filesystem::exists(dir, error) &&
+           std::filesystem::create_directories(dir, error) && AppendWholeText(path, text);
+}
+
 // Opened, appended to and closed for every line, so the file is never held
 // between lines and a day's file changes exactly at 00:00 UTC.
 bool CMessageStore::AppendLogLine(int slot)
 {
     const std::string& line = m_strMessages[((slot % kRingSlots) + kRingSlots) % kRingSlots];
-    bool written = false;
-    if (m_bWriteLogFiles) {
-        const std::string path = LogFilePath(m_clock.Now());
-        const std::string text = line + "\n";
-        written = AppendWholeText(path, text);
-        if (!written) {
-            // A log directory that does not exist yet (first run, removed
-            // meanwhile) is made, rather than losing every line of the day.
-            const std::filesystem::path dir = std::filesystem::path(path).parent_path();
-            std::error_code error;
-            if (!dir.empty() && !std::filesystem::exists(dir, error) &&
-                std::filesystem::create_directories(dir, error)) {
-                written = AppendWholeText(path, text);
-            }
-        }
-    }
+    const bool written = m_bWriteLogFiles && AppendDailyLogLine(m_strLogDirectory, m_clock.Now(), line);
     if (m_onLogLine) {
         m_onLogLine(line, written);
     }

@@ -17,6 +17,14 @@
 class IClock;
 class CSatelliteTable;
 
+// Name of the day's log file in directory (which ends in the path separator)
+// for the given instant.
+std::string DailyLogPath(const std::string& directory, int64_t now);
+// Appends the line and a line break to the day's log file in directory, whole
+// or not at all, and makes the folder when it does not exist; false if the
+// line could not be written.
+bool AppendDailyLogLine(const std::string& directory, int64_t now, const std::string& line);
+
 class CMessageStore : public IFrameSink
 {
 public:
