@@ -5,6 +5,7 @@
 #include <wx/toplevel.h>
 #include <wx/window.h>
 
+#include "app/StationNetworkDlg.h"
 #include "location/HomeLocationDlg.h"
 #include "platform/Cp1252.h"
 #include "view/HalvexViewWx.h"
@@ -55,6 +56,18 @@ bool CWxDocUi::RunHomeLocationDialog(std::string& strLatitude, std::string& strL
         return false;
     strLatitude = dlg.m_strLatitude;
     strLongitude = dlg.m_strLongitude;
+    return true;
+}
+
+bool CWxDocUi::RunStationNetworkDialog(std::string& strUrl, std::string& strStation)
+{
+    CStationNetworkDlg dlg(m_pMainWindow);
+    dlg.m_strUrl = strUrl;
+    dlg.m_strStation = strStation;
+    if (dlg.ShowModal() != wxID_OK)
+        return false;
+    strUrl = dlg.m_strUrl;
+    strStation = dlg.m_strStation;
     return true;
 }
 

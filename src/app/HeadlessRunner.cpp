@@ -63,6 +63,7 @@ int RunHeadless(const AppOptions& options)
     {
         CHalvexDoc doc(MakeDocEnvironment(&ui, pWaveIn.get(), pShell.get(), options.strSettings));
         ApplyDocOptions(doc, options.nViewMode, options.strLogDir);
+        ApplyStationOptions(doc, options.strMqttUrl, options.strStation);
         if (options.bStart) {
             doc.OnCommand(ID_PROCESS_START);
             // Nobody is there to choose Start again: a station that cannot

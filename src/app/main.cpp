@@ -10,6 +10,7 @@
 #include "app/CommandLine.h"
 #include "app/HalvexApp.h"
 #include "app/HeadlessRunner.h"
+#include "document/StationNetwork.h"
 
 int main(int argc, char** argv)
 {
@@ -26,11 +27,17 @@ int main(int argc, char** argv)
         std::puts("Halvex3 version 2.1");
         return 0;
     }
-    if (options.bHeadless)
-        return RunHeadless(options);
-
-    auto* pApp = new CHalvexApp;
-    pApp->SetStartOptions(options);
-    wxApp::SetInstance(pApp);
-    return wxEntry(argc, argv);
+    int nStatus = 0;
+    if (options.bHeadless) {
+        nStatus = RunHeadless(options);
+    } else {
+        auto* pApp = new CHalvexApp;
+        pApp->SetStartOptions(options);
+        wxApp::SetInstance(pApp);
+        nStatus = wxEntry(argc, argv);
+    }
+    // The window is gone: frames still queued for the broker get their last
+    // seconds here.
+    WaitForStationNetwork();
+    return nStatus;
 }
