@@ -50,6 +50,9 @@ has_dep() { echo "$DEPENDS" | tr ',' '\n' | sed 's/^ *//; s/[ (].*//' | grep -qx
 for pkg in libc6 libstdc++6 libpulse0 libsndfile1 libsoxr0; do
   has_dep "$pkg" || fail "Depends lacks $pkg"
 done
+if readelf -d "$BIN/halvex3-decode" | grep -q "libmosquitto"; then
+  has_dep libmosquitto1 || fail "Depends lacks libmosquitto1"
+fi
 
 # Files where the README says.
 dpkg-deb -c "$DEB" | awk '{print $6}' | sed 's:/$::' > "$T/files"
