@@ -95,6 +95,14 @@ for p in "${PROGRAMS[@]}"; do
   done
 done
 
+# apt would take it: every dependency can be met here (a dry run, nothing is
+# installed).
+if apt-get install --simulate "$DEB" > "$T/apt" 2>&1 && grep -q "^Inst halvex3 " "$T/apt"; then
+  ok "apt-get install --simulate"
+else
+  cat "$T/apt"; fail "apt-get install --simulate"
+fi
+
 # The user unit names the installed program and nothing systemd would ignore.
 UNIT=$T/root/$P/lib/systemd/user/halvex3-station.service
 if [ -f "$UNIT" ] && command -v systemd-analyze > /dev/null; then
