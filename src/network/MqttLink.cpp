@@ -308,6 +308,13 @@ void CMqttLink::OnMessage(mosquitto*, void* self, const mosquitto_message* messa
     }
 }
 
+void CMqttLink::OnSubscribe(mosquitto*, void* self, int, int, const int*)
+{
+    CMqttLink& link = *static_cast<CMqttLink*>(self);
+    if (link.m_hooks.onSubscribed)
+        link.m_hooks.onSubscribed();
+}
+
 void CMqttLink::OnLog(mosquitto*, void* self, int level, const char* text)
 {
     CMqttLink& link = *static_cast<CMqttLink*>(self);
@@ -327,6 +334,7 @@ void CMqttLink::RunOneConnection()
     mosquitto_connect_callback_set(mosq, &CMqttLink::OnConnect);
     mosquitto_publish_callback_set(mosq, &CMqttLink::OnPublish);
     mosquitto_message_callback_set(mosq, &CMqttLink::OnMessage);
+    mosquitto_subscribe_callback_set(mosq, &CMqttLink::OnSubscribe);
     mosquitto_log_callback_set(mosq, &CMqttLink::OnLog);
     if (!m_url.strUser.empty())
         mosquitto_username_pw_set(mosq, m_url.strUser.c_str(),

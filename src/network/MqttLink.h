@@ -71,6 +71,7 @@ public:
         std::function<void(mosquitto*)> onTurn;       // every turn of the loop while connected
         std::function<void(int mid)> onPublished;     // a QoS 1 message was acknowledged
         std::function<void(const std::string& topic, const std::string& payload)> onMessage;
+        std::function<void()> onSubscribed;            // the broker acknowledged a subscription
         std::function<void()> onDisconnected;         // the connection is gone (messages in flight are lost)
     };
 
@@ -101,6 +102,7 @@ private:
     static void OnConnect(mosquitto* mosq, void* self, int rc);
     static void OnPublish(mosquitto* mosq, void* self, int mid);
     static void OnMessage(mosquitto* mosq, void* self, const struct mosquitto_message* message);
+    static void OnSubscribe(mosquitto* mosq, void* self, int mid, int count, const int* granted);
     static void OnLog(mosquitto* mosq, void* self, int level, const char* text);
 
     MqttSettings m_settings;

@@ -123,7 +123,7 @@ bool CMqttOutput::Finish()
     m_bFinished = true;
     bool refused = false;
     if (m_link) {
-        const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(kFinishSeconds);
+        const auto until = std::chrono::steady_clock::now() + m_finishWait;
         while (Pending() > 0 && std::chrono::steady_clock::now() < until &&
                m_link->GetState() != State::Refused)
             std::this_thread::sleep_for(std::chrono::milliseconds(20));

@@ -5,6 +5,7 @@
 // bounded queue while the broker is away and go out in order once it is back;
 // only a few are in flight at a time and a frame leaves the queue when the
 // broker acknowledges it. Nothing here blocks the caller.
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -48,6 +49,9 @@ public:
     // Frames the broker has acknowledged.
     uint64_t Delivered() const;
 
+    // How long Finish waits for acknowledgements (kFinishSeconds unless set).
+    void SetFinishWait(std::chrono::milliseconds wait) { m_finishWait = wait; }
+
     const std::string& Station() const { return m_strStation; }
     std::string FramesTopic() const { return "halvex/" + m_strStation + "/frames"; }
 
@@ -73,4 +77,5 @@ private:
     uint64_t m_nDelivered = 0;
     bool m_bSaidFull = false;
     bool m_bFinished = false;
+    std::chrono::milliseconds m_finishWait{std::chrono::seconds(kFinishSeconds)};
 };
