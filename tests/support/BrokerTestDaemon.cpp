@@ -222,6 +222,7 @@ bool CBrokerTestDaemon::Start(const Config& config, std::string& why)
     std::ofstream conf(m_strDir + "/mosquitto.conf");
     conf << "user root\n"
          << "persistence true\n"
+         << "max_queued_messages 20000\n"  // a kept session holds a whole full queue
          << "persistence_location " << m_strDir << "/store/\n"
          << "log_dest file " << m_strDir << "/broker.log\n"
          << "log_type all\n"
