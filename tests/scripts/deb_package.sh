@@ -57,7 +57,7 @@ fi
 # Files where the README says.
 dpkg-deb -c "$DEB" | awk '{print $6}' | sed 's:/$::' > "$T/files"
 want() { grep -qx "$1" "$T/files" && ok "has $1" || fail "no $1 in the package"; }
-PROGRAMS=(halvex3-decode halvex3-predict halvex3-synth halvex3-sensitivity)
+PROGRAMS=(halvex3-decode halvex3-collect halvex3-predict halvex3-synth halvex3-sensitivity)
 if [ -x "$BIN/halvex3" ]; then
   PROGRAMS+=(halvex3)
   for pkg in libwxbase3.2-1 libwxgtk3.2-1; do has_dep "$pkg" || fail "Depends lacks $pkg"; done
