@@ -397,6 +397,8 @@ void CMqttLink::RunOneConnection()
             }
         } else if (!m_bStop) {
             why = rc == MOSQ_ERR_ERRNO ? std::strerror(savedErrno) : mosquitto_strerror(rc);
+            if (!why.empty() && why.back() == '.')  // the library's texts end in a full stop
+                why.pop_back();
             SetState(State::Disconnected, (m_bSessionUp ? "lost the broker at " : "cannot reach the broker at ") +
                                               Where() + ": " + why + "; trying again");
         }

@@ -99,7 +99,9 @@ TEST_F(Collect, TwoStationsWithOverlappingRecordingsGiveEachFrameOnceWithBothNam
     CBrokerTestDaemon broker;
     std::string why;
     ASSERT_TRUE(broker.Start({}, why)) << why;
-    auto collector = StartCollector("--mqtt " + broker.Url() + " --window 3 --log-dir logs");
+    // A window shorter than the default keeps the test short; long enough for
+    // the second station to report while the first one's frames are open.
+    auto collector = StartCollector("--mqtt " + broker.Url() + " --window 6 --log-dir logs");
     ASSERT_TRUE(Subscribed(*collector, 1)) << collector->Err();
 
     // North hears the first 14 s of the pass, south from second 8 to the end.
@@ -132,7 +134,7 @@ TEST_F(Collect, TwoStationsWithOverlappingRecordingsGiveEachFrameOnceWithBothNam
     ASSERT_GT(expected.size(), JsonLines(north.strOut).size());
 
     ASSERT_TRUE(collector->WaitFor([&](const std::string& out, const std::string&) { return CountLines(out) >= expected.size(); },
-                                   std::chrono::seconds(15)))
+                                   std::chrono::seconds(20)))
         << collector->Out() << collector->Err();
     EXPECT_EQ(collector->Stop(SIGTERM), 0);
     const std::vector<json> merged = JsonLines(collector->Out());

@@ -4,6 +4,7 @@
 // password only, with a certificate the station trusts.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -15,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "network/MqttLink.h"
 #include "support/BrokerTestDaemon.h"
 #include "support/TestSubscriber.h"
 
@@ -96,12 +98,11 @@ TEST_F(DecodePublish, EveryFrameArrivesOnceInOrderAsTheJsonObjectWithTheStatusAr
     EXPECT_EQ(sub.Payloads("halvex/north/frames"), printed);
     EXPECT_EQ(sub.Payloads("halvex/north/status"), (std::vector<std::string>{"online", "offline"}));
 
-    // Without --station the JSON has no station, the topic the host name.
+    // Without --station the JSON has no station, and the topic names the host.
     const ShellRun plain = Decode("--json '" + rec + "'");
     ASSERT_EQ(plain.nExit, 0);
     EXPECT_EQ(plain.strOut.find("\"station\""), std::string::npos);
-    char host[256] = {};
-    ASSERT_EQ(gethostname(host, sizeof host - 1), 0);
+    const std::string host = DefaultStationName();
     const ShellRun byHost = Decode("--mqtt " + broker.Url() + " '" + rec + "'");
     ASSERT_EQ(byHost.nExit, 0) << byHost.strErr;
     ASSERT_TRUE(sub.WaitForCount(std::string("halvex/") + host + "/frames", 11, std::chrono::seconds(5)));
@@ -165,6 +166,48 @@ TEST_F(DecodePublish, BrokerAwayInTheMiddleOfAPacedRunLosesNothingAndKeepsTheOrd
             firsts.push_back(p);
     EXPECT_EQ(firsts, printed);
     EXPECT_LE(sub.Payloads("halvex/paced/frames").size(), printed.size() + 4);
+}
+
+// A station stopped as a service is (SIGTERM) while its broker is away: the
+// input ends, and the queued frames still reach the broker when it is back.
+TEST_F(DecodePublish, StopSignalEndsTheInputAndTheQueuedFramesStillGoOut)
+{
+    CBrokerTestDaemon broker;
+    std::string why;
+    ASSERT_TRUE(broker.Start({}, why)) << why;
+    CTestSubscriber sub("halvex-test-stopped");
+    ASSERT_TRUE(sub.Subscribe(broker.Port(), "halvex/+/frames", why)) << why;
+    // Two seconds of zero line after the recording, so that every frame is
+    // made while the input lasts.
+    const std::string samples = ReadWholeFile(Recording("stop.u8", "--frames demo")) + std::string(96000, '\x80');
+    const std::string fifo = (m_dir / "fifo").string();
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    CBackgroundProgram decode("'" + kBin + "/halvex3-decode' --start " + kStart + " --json --station svc --mqtt " +
+                                  broker.Url() + " - < '" + fifo + "'",
+                              m_dir.string(), "svc");
+    FILE* input = fopen(fifo.c_str(), "we");
+    ASSERT_NE(input, nullptr);
+    ASSERT_TRUE(decode.WaitFor([](const std::string&, const std::string&) { return true; }, std::chrono::seconds(1)));
+    broker.Stop();
+    ASSERT_EQ(fwrite(samples.data(), 1, samples.size(), input), samples.size());
+    fflush(input);  // the input stays open, as a sound card's would
+    ASSERT_TRUE(decode.WaitFor([](const std::string& out, const std::string&) { return Lines(out).size() >= 11; },
+                               std::chrono::seconds(10)))
+        << decode.Err();
+    ASSERT_TRUE(decode.WaitFor([](const std::string&, const std::string& err) { return err.find("trying again") != std::string::npos; },
+                               std::chrono::seconds(10)))
+        << decode.Err();
+    std::thread restart([&] {
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+        broker.Restart(why);
+    });
+    EXPECT_EQ(decode.Stop(SIGTERM), 0) << decode.Err();
+    restart.join();
+    fclose(input);
+    const std::vector<std::string> printed = Lines(decode.Out());
+    EXPECT_EQ(printed.size(), 11u);
+    ASSERT_TRUE(sub.WaitForCount("halvex/svc/frames", printed.size(), std::chrono::seconds(10)));
+    EXPECT_EQ(sub.Payloads("halvex/svc/frames"), printed);
 }
 
 TEST_F(DecodePublish, TlsLetsInTheRightPasswordAndATrustedCertificateOnly)

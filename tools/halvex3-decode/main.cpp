@@ -1,5 +1,8 @@
 // halvex3-decode: decodes the 400 bit/s satellite downlink from a sound file
 // or raw samples and prints every message and expansion line in log order.
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -55,8 +58,12 @@ const char kUsage[] =
     "                       FILE instead of the system's CA store\n"
     "  --station NAME       the station's name in the JSON objects and topics\n"
     "                       (default for --mqtt: the host name)\n"
+
     "  -h, --help           show this help\n"
     "  --version            show the version\n"
+    "\n"
+    "With --mqtt, SIGINT or SIGTERM ends the input rather than the program: the\n"
+    "frames still queued go to the broker first (a second signal ends it at once).\n"
     "\n"
     "Example: rtl_fm -f 466.0M -s 24000 | halvex3-decode -t s16le -r 24000 -\n"
     "\n"
@@ -76,6 +83,29 @@ struct CommandLine
     MqttSettings mqtt;            // strUrl empty: no broker
     std::string strSettings;  // empty: no settings file
 };
+
+// With a broker, SIGINT or SIGTERM (a service being stopped) ends the input
+// rather than the program: standard input becomes /dev/null, the read in
+// progress sees the end, and the queued frames still go to the broker. A
+// second signal ends the program at once.
+int g_nNullInput = -1;
+
+void EndInput(int)
+{
+    dup2(g_nNullInput, STDIN_FILENO);
+}
+
+void EndInputOnStopSignals()
+{
+    g_nNullInput = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+    if (g_nNullInput < 0)
+        return;
+    struct sigaction end = {};
+    end.sa_handler = EndInput;
+    end.sa_flags = SA_RESETHAND;
+    sigaction(SIGINT, &end, nullptr);
+    sigaction(SIGTERM, &end, nullptr);
+}
 
 int UsageError(const std::string& reason)
 {
@@ -251,6 +281,7 @@ int main(int argc, char** argv)
             report(why);
             return 1;
         }
+        EndInputOnStopSignals();
     }
 
     CDecoderChain chain(cl.decode);
