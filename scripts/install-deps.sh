@@ -14,6 +14,7 @@ PACKAGES=(
   fonts-liberation2
   clang libclang-rt-dev clang-format
   python3
+  dpkg-dev file
 )
 
 if [ "$(id -u)" -eq 0 ]; then SUDO=(); else SUDO=(sudo); fi

@@ -12,6 +12,7 @@
 #include "gui/CommandLine.h"
 #include "gui/HalvexApp.h"
 #include "gui/HeadlessRunner.h"
+#include "document/StationNetwork.h"
 #include "platform/Registry.h"
 
 namespace {
@@ -63,12 +64,18 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "halvex3: %s; it is left as it is\n", strWhy.c_str());
         return 2;
     }
-    if (options.bHeadless)
-        return RunHeadless(options);
+    if (options.bHeadless) {
+        const int nStatus = RunHeadless(options);
+        WaitForStationNetwork();
+        return nStatus;
+    }
 
     auto* pApp = new CDesktopApp;
     pApp->SetStartOptions(options);
     wxApp::SetInstance(pApp);
     const int nExit = wxEntry(argc, argv);
+    // The window is gone: frames still queued for the broker get their last
+    // seconds here.
+    WaitForStationNetwork();
     return g_bNoDisplay ? 1 : nExit;
 }

@@ -104,6 +104,9 @@ const DocCommand kCommands[] = {
      }},
     {ID_OPTIONS_HOMELOCATION, {"Options", "Home location"}, "Specify your home location",
      [](CHalvexDoc& doc) { doc.OnOptionsHomeLocation(); }, nullptr},
+    {ID_OPTIONS_STATIONNETWORK, {"Options", "Station network..."},
+     "Specify the broker and the station name for publishing the decoded messages",
+     [](CHalvexDoc& doc) { doc.OnOptionsStationNetwork(); }, nullptr},
 };
 
 }  // namespace

@@ -17,6 +17,12 @@ public:
     // The folder chooser, opened at startPath; true and the chosen path on OK.
     virtual bool BrowseForFolder(const std::string& title, const std::string& startPath,
                                  std::string& chosenPath) = 0;
+    // The Station network dialog, its broker URL and station name preset; true
+    // when closed with OK. Without one (no windows) it is cancelled.
+    virtual bool RunStationNetworkDialog(std::string& /*strUrl*/, std::string& /*strStation*/)
+    {
+        return false;
+    }
     virtual void SetMainWindowTitle(const std::string& title) = 0;
     // Window timers on the first view; SetViewTimer returns the timer's id
     // (0 when it could not be set).

@@ -247,6 +247,8 @@ void CHalvexDoc::LoadSettings(const std::string& strKey)
         s.dHomeLat = m_dHomeLat;
         s.dHomeLon = m_dHomeLon;
         s.strLogDirectory = m_messages.m_strLogDirectory;
+        s.strMqttUrl = m_strMqttUrl;
+        s.strStation = m_strStation;
         ReadStoredValues(key, s);
         m_nViewMode = s.nViewMode;
         m_nSoundcardOption = s.nSoundcardOption;
@@ -255,6 +257,9 @@ void CHalvexDoc::LoadSettings(const std::string& strKey)
         m_dHomeLat = s.dHomeLat;
         m_dHomeLon = s.dHomeLon;
         m_messages.m_strLogDirectory = s.strLogDirectory;
+        m_strMqttUrl = s.strMqttUrl;
+        m_strStation = s.strStation;
+        m_bNetworkStored = s.bNetworkStored;
     }
     key.Close();
     NoteSettingsProblem(key.Notice(), true);
@@ -284,6 +289,9 @@ void CHalvexDoc::SaveSettings(const std::string& strKey)
     s.dHomeLat = m_dHomeLat;
     s.dHomeLon = m_dHomeLon;
     s.strLogDirectory = m_messages.m_strLogDirectory;
+    s.strMqttUrl = m_strMqttUrl;
+    s.strStation = m_strStation;
+    s.bNetworkStored = m_bNetworkStored;
     WriteStoredValues(key, s);
     key.Close();
     NoteSettingsProblem(key.Notice(), false);
@@ -340,4 +348,32 @@ void CHalvexDoc::OnOptionsHomeLocation()
             return;
         }
     }
+}
+
+// --- Station network -------------------------------------------------------------
+
+void CHalvexDoc::OnOptionsStationNetwork()
+{
+    std::string strUrl = m_strMqttUrl;
+    std::string strStation = m_strStation;
+    if (!m_env.pUi->RunStationNetworkDialog(strUrl, strStation))
+        return;
+    m_strMqttUrl = strUrl;
+    m_strStation = strStation;
+    ApplyStationNetwork();
+}
+
+bool CHalvexDoc::ApplyStationNetwork()
+{
+    std::string strError;
+    if (m_station.Configure(m_strMqttUrl, m_strStation, strError)) {
+        if (m_station.IsPublishing())
+            m_messages.m_onRecord = [this](const MessageRecord& record) { m_station.Write(record); };
+        else
+            m_messages.m_onRecord = nullptr;
+        return true;
+    }
+    m_messages.m_onRecord = nullptr;
+    m_env.pUi->ShowMessage("Station network: " + strError);
+    return false;
 }

@@ -9,6 +9,7 @@
 
 #include "decoder/Demodulator.h"
 #include "document/Capture.h"
+#include "document/StationNetwork.h"
 #include "messages/MessageStore.h"
 #include "messages/SatelliteTable.h"
 #include "platform/WaveIn.h"
@@ -68,6 +69,10 @@ public:
     void OnOptionsMixer();
     void OnDirectoriesLogFiles();
     void OnOptionsHomeLocation();
+    void OnOptionsStationNetwork();
+    // Starts, changes or stops publishing to match m_strMqttUrl and
+    // m_strStation; false (and said) when they cannot be used.
+    bool ApplyStationNetwork();
     void PollCapture();
     void ReportWaveError(const std::string& strStep, unsigned nCode);
     static std::string WaveErrorText(unsigned nCode);
@@ -99,6 +104,12 @@ public:
     CSatelliteTable m_table;
     CMessageStore m_messages;  // ring, log directory, Require CRC, Expand messages
     CDemodulator m_decoder;    // sample ring, bit rows, skip, CRC table
+
+    // --- Station network (Options > Station network...) --------------------
+    std::string m_strMqttUrl;      // empty: none
+    std::string m_strStation;      // empty: the host name
+    bool m_bNetworkStored = false;  // the settings held them
+    CStationNetwork m_station;     // publishes every kept frame while m_strMqttUrl is set
 
     // The device, its buffers and headers and the poll index.
     CCapture m_capture;

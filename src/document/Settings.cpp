@@ -51,6 +51,27 @@ void QueryCoordinate(const reg::CRegKey& key, const char* name, double& field, d
         field = value;
 }
 
+// A REG_SZ value up to its NUL; false when absent or of another type.
+bool QueryString(const reg::CRegKey& key, const char* name, std::string& out)
+{
+    uint32_t type = reg::REG_NONE;
+    uint32_t size = 0;
+    if (key.QueryValue(name, &type, nullptr, &size) != reg::ERROR_SUCCESS || type != reg::REG_SZ)
+        return false;
+    std::vector<uint8_t> buf(size);
+    uint32_t got = size;
+    if (size > 0 && key.QueryValue(name, nullptr, buf.data(), &got) != reg::ERROR_SUCCESS)
+        return false;
+    out.assign(reinterpret_cast<const char*>(buf.data()),
+               strnlen(reinterpret_cast<const char*>(buf.data()), got));
+    return true;
+}
+
+void SetString(reg::CRegKey& key, const char* name, const std::string& value)
+{
+    key.SetValue(name, reg::REG_SZ, value.c_str(), static_cast<uint32_t>(value.size() + 1));
+}
+
 void SetDword(reg::CRegKey& key, const char* name, const void* field, uint32_t size)
 {
     key.SetValue(name, reg::REG_DWORD, field, size);
@@ -110,6 +131,10 @@ void ReadStoredValues(const reg::CRegKey& key, StoredSettings& s)
             }
         }
     }
+
+    const bool bUrl = QueryString(key, "MqttUrl", s.strMqttUrl);
+    const bool bStation = QueryString(key, "Station", s.strStation);
+    s.bNetworkStored = s.bNetworkStored || bUrl || bStation;
 }
 
 void WriteStoredValues(reg::CRegKey& key, const StoredSettings& s)
@@ -125,6 +150,10 @@ void WriteStoredValues(reg::CRegKey& key, const StoredSettings& s)
     SetDword(key, "HomeLon", &s.dHomeLon, sizeof s.dHomeLon);
     key.SetValue("LogDirectory", reg::REG_SZ, s.strLogDirectory.c_str(),
                  static_cast<uint32_t>(s.strLogDirectory.size() + 1));
+    if (s.bNetworkStored || !s.strMqttUrl.empty() || !s.strStation.empty()) {
+        SetString(key, "MqttUrl", s.strMqttUrl);
+        SetString(key, "Station", s.strStation);
+    }
 }
 
 SettingsRead ReadStoredSettings(const std::string& strPath, StoredSettings& s,

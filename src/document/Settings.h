@@ -11,6 +11,12 @@
 //   "HomeLat" "HomeLon" REG_DWORD  8     one little-endian double each
 //   "LogDirectory"     REG_SZ      n+1   the path and its NUL
 //
+// and, only once a station network has been set up (Options > Station
+// network...), so that files of users without one stay as they were:
+//
+//   "MqttUrl"          REG_SZ      n+1   mqtt://[USER@]HOST[:PORT] or mqtts://...; empty: none
+//   "Station"          REG_SZ      n+1   the station's name; empty: the host name
+//
 // The arrays and doubles carry REG_DWORD whatever their length: files written
 // by earlier versions have them so.
 //
@@ -46,6 +52,11 @@ struct StoredSettings
     double dHomeLat = 0.0;
     double dHomeLon = 0.0;
     std::string strLogDirectory;  // empty: none stored
+    std::string strMqttUrl;       // empty: no station network
+    std::string strStation;       // empty: the host name
+    // The file held MqttUrl or Station: they are written back even when empty,
+    // so that clearing them in the dialog sticks.
+    bool bNetworkStored = false;
 
     void CopyTableFrom(const CSatelliteTable& table);
     // m_dLastGroundDist is not stored and is left as it is.

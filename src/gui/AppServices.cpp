@@ -50,6 +50,15 @@ void ApplyDocOptions(CHalvexDoc& doc, int nViewMode, const std::string& strLogDi
     }
 }
 
+bool ApplyStationOptions(CHalvexDoc& doc, const std::string& strMqttUrl, const std::string& strStation)
+{
+    if (!strMqttUrl.empty())
+        doc.m_strMqttUrl = strMqttUrl;
+    if (!strStation.empty())
+        doc.m_strStation = strStation;
+    return doc.ApplyStationNetwork();
+}
+
 void InstallStopSignals()
 {
     struct sigaction sa {};

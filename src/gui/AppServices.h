@@ -21,6 +21,10 @@ DocEnvironment MakeDocEnvironment(IDocUi* pUi, wavein::IWaveIn* pWaveIn, IShell*
 // Applies the options that change the document after it has read its
 // settings: --view and --log-dir.
 void ApplyDocOptions(CHalvexDoc& doc, int nViewMode, const std::string& strLogDir);
+// Applies --mqtt and --station (each when given) over the stored station
+// network settings, then starts publishing when there is a broker URL; false
+// when it cannot start (said through the document's user interface).
+bool ApplyStationOptions(CHalvexDoc& doc, const std::string& strMqttUrl, const std::string& strStation);
 
 // SIGTERM and SIGINT only raise a flag, read by whoever runs the loop.
 void InstallStopSignals();

@@ -2,6 +2,7 @@
 
 #include <strings.h>
 
+#include "network/MqttLink.h"
 #include "platform/SettingsPaths.h"
 
 namespace {
@@ -73,6 +74,13 @@ AppOptions ParseCommandLine(const std::vector<std::string>& args)
         } else if (name == "--log-dir") {
             if (takeValue())
                 o.strLogDir = WithTrailingSlash(value);
+        } else if (name == "--mqtt") {
+            MqttUrl parsed;
+            if (takeValue() && ParseMqttUrl(value, parsed, o.strError))
+                o.strMqttUrl = value;
+        } else if (name == "--station") {
+            if (takeValue() && CheckStationName(value, o.strError))
+                o.strStation = value;
         } else if ((name == "--help" || name == "-h") && !bHasValue) {
             o.bHelp = true;
         } else if (name == "--version" && !bHasValue) {
@@ -101,6 +109,11 @@ std::string CommandLineHelp(const std::string& strProgram)
            "  --settings FILE    read and write the settings in FILE\n"
            "  --log-dir DIR      write the daily log files to DIR (as if chosen under\n"
            "                     Options > Directories > Log files; kept in the settings)\n"
+           "  --mqtt URL         publish every frame to the MQTT broker at URL,\n"
+           "                     mqtt://[USER@]HOST[:PORT] or mqtts://... (TLS); the\n"
+           "                     password comes from HALVEX_MQTT_PASSWORD (as if set under\n"
+           "                     Options > Station network...; kept in the settings)\n"
+           "  --station NAME     the station's name in the topics (default: the host name)\n"
            "  -Embedding, -Automation, /Embedding, /Automation\n"
            "                     run without a window until SIGTERM or SIGINT\n"
            "  --help             show this text and exit\n"

@@ -13,6 +13,8 @@ struct AppOptions
     int nViewMode = -1;          // --view: 0..3, -1 leaves the stored mode
     std::string strSettings;     // --settings FILE
     std::string strLogDir;       // --log-dir DIR, as if chosen under Options > Directories
+    std::string strMqttUrl;      // --mqtt URL, as if set under Options > Station network
+    std::string strStation;      // --station NAME, likewise
     bool bHelp = false;
     bool bVersion = false;
     std::string strError;        // not empty: the command line was refused

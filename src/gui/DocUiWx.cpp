@@ -6,6 +6,7 @@
 #include <wx/window.h>
 
 #include "gui/HomeLocationDlg.h"
+#include "gui/StationNetworkDlg.h"
 #include "platform/Cp1252.h"
 #include "gui/HalvexViewWx.h"
 
@@ -55,6 +56,18 @@ bool CWxDocUi::RunHomeLocationDialog(std::string& strLatitude, std::string& strL
         return false;
     strLatitude = dlg.m_strLatitude;
     strLongitude = dlg.m_strLongitude;
+    return true;
+}
+
+bool CWxDocUi::RunStationNetworkDialog(std::string& strUrl, std::string& strStation)
+{
+    CStationNetworkDlg dlg(m_pMainWindow);
+    dlg.m_strUrl = strUrl;
+    dlg.m_strStation = strStation;
+    if (dlg.ShowModal() != wxID_OK)
+        return false;
+    strUrl = dlg.m_strUrl;
+    strStation = dlg.m_strStation;
     return true;
 }
 

@@ -22,6 +22,7 @@ public:
     bool RunHomeLocationDialog(std::string& strLatitude, std::string& strLongitude) override;
     bool BrowseForFolder(const std::string& title, const std::string& startPath,
                          std::string& chosenPath) override;
+    bool RunStationNetworkDialog(std::string& strUrl, std::string& strStation) override;
     void SetMainWindowTitle(const std::string& title) override;
     unsigned SetViewTimer(unsigned id, unsigned periodMs) override;
     void KillViewTimer(unsigned id) override;

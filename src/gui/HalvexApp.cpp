@@ -89,6 +89,7 @@ bool CHalvexApp::CreateMainWindow(const AppOptions& options, std::unique_ptr<wav
     m_pDoc = std::make_unique<CHalvexDoc>(MakeDocEnvironment(
         m_pUi.get(), m_pWaveIn.get(), m_pReportingShell.get(), options.strSettings));
     ApplyDocOptions(*m_pDoc, options.nViewMode, options.strLogDir);
+    ApplyStationOptions(*m_pDoc, options.strMqttUrl, options.strStation);
 
     auto* pFrame = new CMainFrame(*m_pDoc, *m_pUi, m_pReportingShell.get());
     // The chart's box names only the file; the terminal learns where it was looked for.

@@ -63,12 +63,17 @@ int RunHeadless(const AppOptions& options)
     {
         CHalvexDoc doc(MakeDocEnvironment(&ui, pWaveIn.get(), pShell.get(), options.strSettings));
         ApplyDocOptions(doc, options.nViewMode, options.strLogDir);
+        ApplyStationOptions(doc, options.strMqttUrl, options.strStation);
         if (options.bStart) {
             doc.OnCommand(ID_PROCESS_START);
-            // Nobody is there to read a box: a capture that cannot start
-            // ends the run (the cause is on standard error), settings saved.
-            if (!doc.m_bRunning)
+            // Nobody is there to choose Start again: a station that cannot
+            // capture says so in its exit status, so that whatever started it
+            // (a service manager) can try again later.
+            if (!doc.m_bRunning) {
+                std::fprintf(stderr, "halvex3: capture did not start; ending\n");
+                doc.OnCloseDocument();
                 return 1;
+            }
         }
 
         while (!StopSignalRaised()) {

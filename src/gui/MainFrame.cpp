@@ -136,6 +136,12 @@ bool CMainFrame::Create(const std::string& strGlobePath)
         Bind(wxEVT_MENU, &CMainFrame::OnHelp, this, W(id));
     Bind(wxEVT_CLOSE_WINDOW, &CMainFrame::OnClose, this);
     Bind(wxEVT_IDLE, &CMainFrame::OnIdle, this);
+    Bind(wxEVT_MENU, &CMainFrame::OnDocCommand, this, W(ID_OPTIONS_STATIONNETWORK));
+    Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateDocCommand, this, W(ID_OPTIONS_STATIONNETWORK));
+    m_stationTimer.SetOwner(this);
+    Bind(wxEVT_TIMER, &CMainFrame::OnStationTimer, this, m_stationTimer.GetId());
+    m_stationTimer.Start(500);
+    ShowStationState();
     return true;
 }
 
@@ -416,8 +422,37 @@ void CMainFrame::OnIdle(wxIdleEvent& event)
     event.Skip();
 }
 
+void CMainFrame::ShowStationState()
+{
+    wxStatusBar* pBar = GetStatusBar();
+    if (!pBar)
+        return;
+    const std::string text = m_pDoc ? m_pDoc->m_station.StatusText() : std::string();
+    const int nFields = pBar->GetFieldsCount();
+    if (text.empty()) {
+        if (nFields > kStationPane)
+            pBar->SetFieldsCount(kStationPane);
+        return;
+    }
+    if (nFields <= kStationPane) {
+        int widths[kStationPane + 1];
+        for (int i = 0; i < kStationPane; ++i)
+            widths[i] = pBar->GetStatusWidth(i);
+        widths[kStationPane] = pBar->GetTextExtent("MQTT connecting, 10000 waiting").GetWidth() + 16;
+        pBar->SetFieldsCount(kStationPane + 1, widths);
+    }
+    if (pBar->GetStatusText(kStationPane) != text)
+        pBar->SetStatusText(text, kStationPane);
+}
+
+void CMainFrame::OnStationTimer(wxTimerEvent&)
+{
+    ShowStationState();
+}
+
 void CMainFrame::OnClose(wxCloseEvent&)
 {
+    m_stationTimer.Stop();
     // The document goes first (a running capture is stopped, then the
     // settings are written by its destruction), while the window still
     // exists for the title and timer calls that the stop makes.

@@ -7,6 +7,7 @@
 
 #include <wx/cmndata.h>
 #include <wx/frame.h>
+#include <wx/timer.h>
 
 #include "gui/CommandMap.h"
 
@@ -37,6 +38,11 @@ public:
     void OpenHelp();
     // The texts the CAP, NUM and SCRL panes show for the given key states.
     void ShowKeyIndicators(bool bCaps, bool bNum, bool bScroll);
+    // The status bar's station network pane: shown with the connection's
+    // state while the document publishes to a broker, absent otherwise.
+    // Refreshed twice a second by a timer.
+    void ShowStationState();
+    static constexpr int kStationPane = 4;
 
 private:
     // Widens the new window to the messages mode's longest lines.
@@ -63,6 +69,7 @@ private:
     void OnHelp(wxCommandEvent& event);
     void OnClose(wxCloseEvent& event);
     void OnIdle(wxIdleEvent& event);
+    void OnStationTimer(wxTimerEvent& event);
 
     CHalvexDoc* m_pDoc;
     CWxDocUi& m_ui;
@@ -70,4 +77,5 @@ private:
     CHalvexView* m_pView = nullptr;
     wxPageSetupDialogData m_pageSetup;
     int m_nKeyState = -1;  // last shown CAP/NUM/SCRL bits
+    wxTimer m_stationTimer;
 };

@@ -333,6 +333,8 @@ TEST(CommandTable, IdsPromptsAndMenuPathsAsTheResourcesHaveThem)
         {32787, "Only display and log messages with a valid CRC", "Require CRC"},
         {32788, "Expand the decoded hex messages", "Expand messages"},
         {32793, "Specify your home location", "Home location"},
+        {32810, "Specify the broker and the station name for publishing the decoded messages",
+         "Station network..."},
     };
     auto commands = DocCommands();
     ASSERT_EQ(commands.size(), std::size(expected));
@@ -359,6 +361,8 @@ TEST(CommandTable, IdsPromptsAndMenuPathsAsTheResourcesHaveThem)
     EXPECT_STREQ(FindDocCommand(32780)->menuPath[0], "&View");
     EXPECT_STREQ(FindDocCommand(32771)->menuPath[0], "Process");
     EXPECT_EQ(FindDocCommand(32793)->pfnUpdate, nullptr);
+    EXPECT_STREQ(FindDocCommand(32810)->menuPath[0], "Options");
+    EXPECT_EQ(FindDocCommand(32810)->menuPath[2], nullptr);
     EXPECT_EQ(FindDocCommand(57664), nullptr);
 
     EXPECT_EQ(PromptStatusText("Start processing\nStart"), "Start processing");

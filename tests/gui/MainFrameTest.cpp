@@ -120,13 +120,15 @@ TEST_F(MainWindowTest, MenuBarHoldsTheResourceMenusInOrder)
                "Help");
 
     wxMenu* pOptions = pBar->GetMenu(3);
-    ASSERT_EQ(pOptions->GetMenuItemCount(), 4u);
+    ASSERT_EQ(pOptions->GetMenuItemCount(), 5u);
     wxMenu* pAudio = SubMenu(pOptions, "Audio");
     wxMenu* pDirectories = SubMenu(pOptions, "Directories");
     wxMenu* pDecoder = SubMenu(pOptions, "Decoder");
     ASSERT_TRUE(pAudio && pDirectories && pDecoder);
     EXPECT_EQ(ResourceOfWxId(pOptions->FindItemByPosition(3)->GetId()), ID_OPTIONS_HOMELOCATION);
     EXPECT_EQ(Utf8(pOptions->FindItemByPosition(3)->GetItemLabel()), "Home location");
+    EXPECT_EQ(ResourceOfWxId(pOptions->FindItemByPosition(4)->GetId()), ID_OPTIONS_STATIONNETWORK);
+    EXPECT_EQ(Utf8(pOptions->FindItemByPosition(4)->GetItemLabel()), "Station network...");
     ASSERT_EQ(pAudio->GetMenuItemCount(), 2u);
     EXPECT_EQ(ResourceOfWxId(pAudio->FindItemByPosition(0)->GetId()), ID_OPTIONS_MIXER);
     wxMenu* pSource = SubMenu(pAudio, "Source");

@@ -83,17 +83,6 @@ std::vector<uint8_t> MakeTestRecording(std::vector<std::vector<uint8_t>>& frames
     return modulator.TakeSamples();
 }
 
-std::string FrameHex(const std::vector<uint8_t>& frame)
-{
-    static const char kDigits[] = "0123456789ABCDEF";
-    std::string hex;
-    for (uint8_t b : frame) {
-        hex += kDigits[b >> 4];
-        hex += kDigits[b & 15];
-    }
-    return hex;
-}
-
 std::vector<std::string> ReadLines(const std::string& strPath)
 {
     std::vector<std::string> lines;

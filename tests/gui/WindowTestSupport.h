@@ -13,6 +13,7 @@
 #include <wx/modalhook.h>
 
 #include "support/TestFiles.h"
+#include "output/JsonOutput.h"
 
 // Processes events (timers, paints, idle) for about ms milliseconds.
 void PumpEvents(int ms);
@@ -48,7 +49,7 @@ protected:
 // A recording with one orbit bulletin (satellite code 8) and one date-time
 // stamp, each followed by silence; frames are returned with their CRC.
 std::vector<uint8_t> MakeTestRecording(std::vector<std::vector<uint8_t>>& frames);
-// The frame as upper-case hexadecimal, as a message line begins.
-std::string FrameHex(const std::vector<uint8_t>& frame);
+// FrameHex(frame), the frame as upper-case hexadecimal as a message line
+// begins, comes from output/JsonOutput.h.
 // Lines of a text file (without line ends); empty when it cannot be read.
 std::vector<std::string> ReadLines(const std::string& strPath);

@@ -32,4 +32,24 @@ for switch in -Embedding /Automation; do
     grep -q "LogDirectory" "$S"
   done
 done
+# A station started with --start that cannot capture (no sound server) ends
+# with status 1, after saying so and writing its settings, so that a service
+# manager can start it again; one that captures runs until the signal.
+S="$T/nocard.reg"
+rc=0
+PULSE_SERVER=unix:$T/no-such-server timeout 20 "$BIN/halvex3" -Embedding --start --settings "$S" \
+  --log-dir "$T/logs" 2> "$T/err-nocard" || rc=$?
+[ "$rc" = 1 ] || { echo "gui_headless: -Embedding --start without a sound card ended with $rc" >&2; cat "$T/err-nocard" >&2; exit 1; }
+grep -q "capture did not start" "$T/err-nocard" || { echo "gui_headless: no reason given" >&2; cat "$T/err-nocard" >&2; exit 1; }
+grep -q "LogDirectory" "$S" || { echo "gui_headless: settings not written after a failed start" >&2; exit 1; }
+if [ -f "$BIN/demo.wav" ]; then
+  "$BIN/halvex3" -Embedding --start --input "$BIN/demo.wav" --settings "$T/input.reg" \
+    --log-dir "$T/logs" 2> "$T/err-input" &
+  P=$!
+  sleep 1
+  kill -0 "$P" || { echo "gui_headless: -Embedding --start --input ended by itself" >&2; cat "$T/err-input" >&2; exit 1; }
+  kill -TERM "$P"
+  rc=0; wait "$P" || rc=$?
+  [ "$rc" = 0 ] || { echo "gui_headless: capturing station ended with $rc" >&2; exit 1; }
+fi
 echo "gui_headless: automation switches run windowless and end in order"

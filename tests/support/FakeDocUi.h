@@ -4,6 +4,7 @@
 #include <deque>
 #include <map>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -45,9 +46,13 @@ public:
     };
     std::vector<FolderRequest> folderRequests;
 
+    // Presets the Station network dialog was opened with (URL, station).
+    std::vector<std::pair<std::string, std::string>> stationDialogPresets;
+
     // --- Scripted answers (an empty script cancels) ----------------------------
     std::deque<HomeAnswer> homeAnswers;
     std::deque<FolderAnswer> folderAnswers;
+    std::deque<std::pair<std::string, std::string>> stationAnswers;  // OK with URL, station
     // When set, SetViewTimer fails (returns 0) for this id.
     unsigned nFailTimerId = 0;
 
@@ -89,6 +94,16 @@ public:
         if (!answer.bOk)
             return false;
         chosenPath = answer.strPath;
+        return true;
+    }
+
+    bool RunStationNetworkDialog(std::string& strUrl, std::string& strStation) override
+    {
+        stationDialogPresets.emplace_back(strUrl, strStation);
+        if (stationAnswers.empty())
+            return false;
+        std::tie(strUrl, strStation) = stationAnswers.front();
+        stationAnswers.pop_front();
         return true;
     }
 
