@@ -8,7 +8,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "DocTestSupport.h"
+#include "support/DocTestSupport.h"
 #include "document/CommandIds.h"
 #include "document/Settings.h"
 #include "messages/MessageOutput.h"
