@@ -20,7 +20,8 @@ DocEnvironment MakeDocEnvironment(IDocUi* pUi, wavein::IWaveIn* pWaveIn, IShell*
                                   const std::string& strSettingsPath);
 // Applies the options that change the document after it has read its
 // settings: --view and --log-dir.
-void ApplyDocOptions(CHalvexDoc& doc, int nViewMode, const std::string& strLogDir);
+void ApplyDocOptions(CHalvexDoc& doc, int nViewMode, const std::string& strLogDir,
+                     bool bWeakSignals = false);
 
 // SIGTERM and SIGINT only raise a flag, read by whoever runs the loop.
 void InstallStopSignals();

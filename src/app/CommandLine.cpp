@@ -73,6 +73,8 @@ AppOptions ParseCommandLine(const std::vector<std::string>& args)
         } else if (name == "--log-dir") {
             if (takeValue())
                 o.strLogDir = WithTrailingSlash(value);
+        } else if (name == "--weak-signals" && !bHasValue) {
+            o.bWeakSignals = true;
         } else if ((name == "--help" || name == "-h") && !bHasValue) {
             o.bHelp = true;
         } else if (name == "--version" && !bHasValue) {
@@ -100,6 +102,8 @@ std::string CommandLineHelp(const std::string& strProgram)
            "  --settings FILE    read and write the settings in FILE\n"
            "  --log-dir DIR      write the daily log files to DIR (as if chosen under\n"
            "                     Options > Directories > Log files; kept in the settings)\n"
+           "  --weak-signals     also run the weak-signal receiver (as if chosen under\n"
+           "                     Options > Decoder > Weak signals; kept in the settings)\n"
            "  -Embedding, -Automation, /Embedding, /Automation\n"
            "                     run without a window until SIGTERM or SIGINT\n"
            "  --help             show this text and exit\n"

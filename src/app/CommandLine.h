@@ -13,6 +13,7 @@ struct AppOptions
     int nViewMode = -1;          // --view: 0..3, -1 leaves the stored mode
     std::string strSettings;     // --settings FILE
     std::string strLogDir;       // --log-dir DIR, as if chosen under Options > Directories
+    bool bWeakSignals = false;   // --weak-signals, as if chosen under Options > Decoder
     bool bHelp = false;
     bool bVersion = false;
     std::string strError;        // not empty: the command line was refused

@@ -53,7 +53,7 @@ bool CHalvexApp::CreateMainWindow(const AppOptions& options, std::unique_ptr<wav
     m_pUi = std::make_unique<CWxDocUi>();
     m_pDoc = std::make_unique<CHalvexDoc>(
         MakeDocEnvironment(m_pUi.get(), m_pWaveIn.get(), m_pShell.get(), options.strSettings));
-    ApplyDocOptions(*m_pDoc, options.nViewMode, options.strLogDir);
+    ApplyDocOptions(*m_pDoc, options.nViewMode, options.strLogDir, options.bWeakSignals);
 
     auto* pFrame = new CMainFrame(*m_pDoc, *m_pUi, m_pShell.get());
     if (!pFrame->Create(FindDataFile("globe.dat"))) {

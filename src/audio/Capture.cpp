@@ -173,8 +173,7 @@ void CHalvexDoc::PollCapture()
     // 6.
     m_bBusy = 1;
     if (m_bRunning) {
-        for (int i = 0; i < kBufferBytes; ++i)
-            ProcessSample(m_byProcessing[i]);
+        ProcessSamples(m_byProcessing, kBufferBytes);
     }
     m_bBusy = 0;
 }

@@ -49,7 +49,8 @@ CHalvexDoc::CHalvexDoc(const DocEnvironment& env)
       m_pOwnedClock(env.pClock ? nullptr : std::make_unique<CSystemClock>()),
       m_pClock(env.pClock ? env.pClock : m_pOwnedClock.get()),
       m_messages(m_table, *m_pClock),
-      m_decoder(&m_messages)
+      m_decoder(&m_messages),
+      m_chain(m_decoder, m_messages, m_table)
 {
     m_messages.m_onRedraw = [this] { UpdateAllViews(); };
 
@@ -102,6 +103,12 @@ void CHalvexDoc::OnCloseDocument()
         OnProcessStop();
 }
 
+void CHalvexDoc::ProcessSamples(const uint8_t* pSamples, size_t nCount)
+{
+    m_chain.SetWeakSignals(m_bWeakSignals != 0);
+    m_chain.ProcessBlock(pSamples, nCount);
+}
+
 void CHalvexDoc::UpdateAllViews()
 {
     m_env.pUi->UpdateAllViews();
@@ -150,6 +157,7 @@ void CHalvexDoc::LoadSettings(const std::string& strKey)
         s.dHomeLat = m_dHomeLat;
         s.dHomeLon = m_dHomeLon;
         s.strLogDirectory = m_messages.m_strLogDirectory;
+        s.bWeakSignals = m_bWeakSignals;
         ReadStoredValues(key, s);
         m_nViewMode = s.nViewMode;
         m_nSoundcardOption = s.nSoundcardOption;
@@ -158,6 +166,8 @@ void CHalvexDoc::LoadSettings(const std::string& strKey)
         m_dHomeLat = s.dHomeLat;
         m_dHomeLon = s.dHomeLon;
         m_messages.m_strLogDirectory = s.strLogDirectory;
+        m_bWeakSignals = s.bWeakSignals;
+        m_bWeakSignalsStored = s.bWeakSignalsStored;
     }
     key.Close();
 }
@@ -175,6 +185,8 @@ void CHalvexDoc::SaveSettings(const std::string& strKey)
     s.dHomeLat = m_dHomeLat;
     s.dHomeLon = m_dHomeLon;
     s.strLogDirectory = m_messages.m_strLogDirectory;
+    s.bWeakSignals = m_bWeakSignals != 0 ? 1 : 0;
+    s.bWeakSignalsStored = m_bWeakSignalsStored;
     WriteStoredValues(key, s);
     key.Close();
 }

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "decoder/Demodulator.h"
+#include "messages/DecoderChain.h"
 #include "messages/MessageStore.h"
 #include "messages/SatelliteTable.h"
 #include "platform/WaveIn.h"
@@ -71,6 +72,10 @@ public:
 
     // --- Decoder ---------------------------------------------------------
     void ProcessSample(int nSample) { m_decoder.ProcessSample(nSample); }
+    // A block of samples through the decoder chain: the demodulator exactly as
+    // ProcessSample for each sample, and the weak-signal receiver beside it
+    // while m_bWeakSignals is on.
+    void ProcessSamples(const uint8_t* pSamples, size_t nCount);
 
     // Asks every view to redraw (the framework's update-all-views).
     void UpdateAllViews();
@@ -96,6 +101,8 @@ public:
     CSatelliteTable m_table;
     CMessageStore m_messages;  // ring, log directory, Require CRC, Expand messages
     CDemodulator m_decoder;    // sample ring, bit rows, skip, CRC table
+    CDecoderChain m_chain;     // the two above, and the weak-signal receiver when on
+    BOOL m_bWeakSignals = 0;   // Options > Decoder > Weak signals
 
     // --- Capture storage ---------------------------------------------------
     uint8_t m_byCapture[kCaptureBuffers][kBufferBytes] = {};
@@ -115,4 +122,6 @@ private:
     void ReleaseCaptureDevice();
 
     std::string m_strSettingsPath;
+    // The settings file held WeakSignals when it was read.
+    bool m_bWeakSignalsStored = false;
 };

@@ -94,6 +94,12 @@ void ReadStoredValues(const reg::CRegKey& key, StoredSettings& s)
     }
     QueryCoordinate(key, "HomeLat", s.dHomeLat, 90.0);
     QueryCoordinate(key, "HomeLon", s.dHomeLon, 180.0);
+    int32_t weak = 0;
+    if (QueryScalar(key, "WeakSignals", weak)) {
+        s.bWeakSignalsStored = true;
+        if (weak == 0 || weak == 1)
+            s.bWeakSignals = weak;
+    }
 
     // The path is restored whatever its length.
     uint32_t size = 0;
@@ -125,6 +131,8 @@ void WriteStoredValues(reg::CRegKey& key, const StoredSettings& s)
     SetDword(key, "HomeLon", &s.dHomeLon, sizeof s.dHomeLon);
     key.SetValue("LogDirectory", reg::REG_SZ, s.strLogDirectory.c_str(),
                  static_cast<uint32_t>(s.strLogDirectory.size() + 1));
+    if (s.bWeakSignals != 0 || s.bWeakSignalsStored)
+        SetDword(key, "WeakSignals", &s.bWeakSignals, sizeof s.bWeakSignals);
 }
 
 SettingsRead ReadStoredSettings(const std::string& strPath, StoredSettings& s,

@@ -331,6 +331,7 @@ TEST(CommandTable, IdsPromptsAndMenuPathsAsTheResourcesHaveThem)
         {32779, "Specify the directory for log files", "Log files"},
         {32787, "Only display and log messages with a valid CRC", "Require CRC"},
         {32788, "Expand the decoded hex messages", "Expand messages"},
+        {32794, "Also decode weak and drifting signals with a second receiver", "Weak signals"},
         {32793, "Specify your home location", "Home location"},
     };
     auto commands = DocCommands();
