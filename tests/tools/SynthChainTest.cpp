@@ -6,7 +6,7 @@
 #include "decoder/Demodulator.h"
 #include "messages/MessageStore.h"
 #include "messages/SatelliteTable.h"
-#include "messages/SynthPlan.h"
+#include "synth/SynthPlan.h"
 #include "platform/Clock.h"
 
 namespace {

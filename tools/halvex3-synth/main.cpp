@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "messages/UtcTime.h"
-#include "messages/SynthPlan.h"
+#include "synth/SynthPlan.h"
 
 namespace {
 
