@@ -20,6 +20,7 @@ struct DecodeOptions
     int64_t nStart = 0;             // UTC instant of the first sample
     bool bRequireCrc = true;
     bool bExpand = true;
+    bool bWeakSignals = false;      // also run the weak-signal receiver
     std::string strLogDirectory;    // empty: no log files
 };
 
