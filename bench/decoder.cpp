@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "decoder/Demodulator.h"
-#include "decoder/Modulator.h"
+#include "synth/Modulator.h"
 #include "decoder/ReferenceDemodulator.h"
 
 namespace {

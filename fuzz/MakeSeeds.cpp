@@ -15,9 +15,9 @@
 #include <vector>
 
 #include "decoder/Demodulator.h"
-#include "decoder/Modulator.h"
+#include "synth/Modulator.h"
 #include "document/Settings.h"
-#include "messages/FrameBuilder.h"
+#include "synth/FrameBuilder.h"
 #include "messages/MessageStore.h"
 #include "platform/Registry.h"
 

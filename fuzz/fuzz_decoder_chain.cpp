@@ -18,7 +18,7 @@
 
 #include "FuzzSupport.h"
 #include "decoder/Demodulator.h"
-#include "decoder/Modulator.h"
+#include "synth/Modulator.h"
 #include "messages/MessageStore.h"
 #include "messages/SatelliteTable.h"
 #include "platform/Clock.h"

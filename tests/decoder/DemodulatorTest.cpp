@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "decoder/DecoderTestSupport.h"
-#include "decoder/Modulator.h"
+#include "synth/Modulator.h"
 
 namespace {
 

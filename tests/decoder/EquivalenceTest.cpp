@@ -13,7 +13,7 @@
 
 #include "decoder/DecoderTestSupport.h"
 #include "decoder/Demodulator.h"
-#include "decoder/Modulator.h"
+#include "synth/Modulator.h"
 #include "decoder/ReferenceDemodulator.h"
 
 namespace {

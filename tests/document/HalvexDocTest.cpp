@@ -3,10 +3,10 @@
 #include <set>
 
 #include "DocTestSupport.h"
-#include "decoder/Modulator.h"
+#include "synth/Modulator.h"
 #include "document/CommandIds.h"
 #include "document/CommandTable.h"
-#include "messages/FrameBuilder.h"
+#include "synth/FrameBuilder.h"
 #include "platform/SettingsPaths.h"
 
 namespace {

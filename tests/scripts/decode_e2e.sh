@@ -42,6 +42,16 @@ same "inverted recording" "$T/inv.txt" "$T/inv.out"
 "$DECODE" --start $START --cp1252 "$T/rough.wav" > "$T/rough.out"
 same "noisy recording" "$T/rough.txt" "$T/rough.out"
 
+# The classic rectangular pulse, and the physical one through a receiver's
+# audio chain with noise, a wider pulse and fading.
+"$SYNTH" --start $START --pulse classic -o "$T/classic.wav" --expect "$T/classic.txt" || exit 1
+same "classic pulse promises the same lines" "$T/up.txt" "$T/classic.txt"
+"$DECODE" --start $START --cp1252 "$T/classic.wav" > "$T/classic.out"
+same "classic pulse" "$T/classic.txt" "$T/classic.out"
+"$SYNTH" --start $START --audio-chain --snr 15 --sigma 6 --fade-depth 0.3 --seed 3 -o "$T/rx.wav" || exit 1
+"$DECODE" --start $START --cp1252 "$T/rx.wav" > "$T/rx.out"
+same "receiver's audio chain" "$T/up.txt" "$T/rx.out"
+
 # Raw samples through a pipe.
 "$SYNTH" --start $START -o - | "$DECODE" --start $START --cp1252 -t u8 - > "$T/raw.out"
 same "raw samples on stdin" "$T/up.txt" "$T/raw.out"

@@ -17,8 +17,8 @@
 #include <vector>
 
 #include "decoder/Demodulator.h"
-#include "decoder/Modulator.h"
-#include "messages/FrameBuilder.h"
+#include "synth/Modulator.h"
+#include "synth/FrameBuilder.h"
 
 namespace {
 

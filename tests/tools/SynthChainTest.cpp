@@ -6,7 +6,8 @@
 #include "decoder/Demodulator.h"
 #include "messages/MessageStore.h"
 #include "messages/SatelliteTable.h"
-#include "messages/SynthPlan.h"
+#include "synth/PhysicalModulator.h"
+#include "synth/SynthPlan.h"
 #include "platform/Clock.h"
 
 namespace {
@@ -21,8 +22,7 @@ struct Decoded
 
 // What halvex3-decode does: the clock follows the sample count, and one
 // second of zero line follows the recording.
-Decoded Decode(const SynthPlan& plan, const ModulatorOptions& modulation, bool bRequireCrc,
-               bool bExpand)
+Decoded Decode(const SynthPlan& plan, ISignalGenerator& generator, bool bRequireCrc, bool bExpand)
 {
     Decoded out;
     CManualClock clock(kStart);
@@ -40,9 +40,23 @@ Decoded Decode(const SynthPlan& plan, const ModulatorOptions& modulation, bool b
         }
         return true;
     };
-    EXPECT_TRUE(RenderPlan(plan, modulation, feed));
+    EXPECT_TRUE(RenderPlan(plan, generator, feed));
     feed(std::vector<uint8_t>(kSampleRate, 128));
     return out;
+}
+
+Decoded Decode(const SynthPlan& plan, const ModulatorOptions& modulation, bool bRequireCrc,
+               bool bExpand)
+{
+    CModulator generator(modulation);
+    return Decode(plan, generator, bRequireCrc, bExpand);
+}
+
+Decoded Decode(const SynthPlan& plan, const PhysicalOptions& modulation, bool bRequireCrc,
+               bool bExpand)
+{
+    CPhysicalModulator generator(modulation);
+    return Decode(plan, generator, bRequireCrc, bExpand);
 }
 
 SynthPlan DemoPlan()
@@ -107,6 +121,22 @@ TEST(SynthChain, SignalConditionsKeepTheLines)
     rough.dClockPpm = 40.0;
     rough.nSeed = 11;
     EXPECT_EQ(Decode(plan, rough, true, true).lines, expected);
+
+    // The physical pulse, as halvex3-synth makes it by default: its frames
+    // start a mid-bit later than the rectangle's, well inside their second.
+    for (bool invert : {false, true}) {
+        PhysicalOptions physical;
+        physical.bInverted = invert;
+        EXPECT_EQ(Decode(plan, physical, true, true).lines, expected) << invert;
+    }
+    PhysicalOptions received;
+    received.SetReceiverAudioChain();
+    received.dSnrDb = 14.0;
+    received.dSigma = 5.0;
+    received.dClockPpm = -60.0;
+    received.dDcOffset = -9.0;
+    received.nSeed = 4;
+    EXPECT_EQ(Decode(plan, received, true, true).lines, expected);
 }
 
 TEST(SynthChain, BulletinsFillTheTable)
