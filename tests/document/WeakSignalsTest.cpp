@@ -6,7 +6,7 @@
 #include <sstream>
 
 #include "DocTestSupport.h"
-#include "decoder/Modulator.h"
+#include "synth/Modulator.h"
 #include "document/CommandIds.h"
 #include "document/Settings.h"
 #include "platform/Registry.h"
