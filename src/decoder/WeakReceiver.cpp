@@ -488,28 +488,17 @@ SoftDecodeResult DecodeSoftCells(const uint8_t* cells, const float* reliability,
 
     if (limits.nMaxTrials <= 0)
         return result;
-    int endAsDecided = nCells - 1;
     if (attempt())
         return accept(0);
-    if (Destuff(work, nCells, bytes, n, endCell))
-        endAsDecided = endCell;
-    else {
-        // No frame as decided: the closing flag itself may hold the error.
-        int ones = 0;
-        for (int k = 8; k < nCells; ++k) {
-            ones = work[k] ? ones + 1 : 0;
-            if (ones == 6) {
-                endAsDecided = k;
-                break;
-            }
-        }
-    }
-
-    // The least reliable cells from the first after the opening flag to a
-    // byte past the closing flag as decided.
-    const int last = std::min(nCells - 1, endAsDecided + 8);
+    // Only a row that already holds a frame of an accepted length is
+    // repaired, and only in the frame's own bits: the closing flag and the
+    // length stand as decided. Bits of random data end at an accepted
+    // length only about once in ten, so they rarely get as far as a trial.
+    if (!Destuff(work, nCells, bytes, n, endCell))
+        return result;
+    const int last = endCell - 7;  // the closing flag's 0 and six 1 bits stay
     std::vector<int> weak;
-    for (int k = 8; k <= last; ++k)
+    for (int k = 8; k < last; ++k)
         weak.push_back(k);
     const size_t keep = std::min(weak.size(), static_cast<size_t>(std::max(limits.nCandidateBits, 0)));
     std::partial_sort(weak.begin(), weak.begin() + static_cast<std::ptrdiff_t>(keep), weak.end(),

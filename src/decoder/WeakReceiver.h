@@ -48,10 +48,10 @@ struct WeakFrame
 // how unlikely (sum of |log-likelihood ratio|) the flipped set may be.
 struct RepairLimits
 {
-    int nMaxTrials = 64;
-    int nCandidateBits = 12;
-    int nMaxFlips = 3;
-    float fMaxCost = 9.0f;
+    int nMaxTrials = 16;
+    int nCandidateBits = 10;
+    int nMaxFlips = 2;
+    float fMaxCost = 7.0f;
 };
 
 struct SoftDecodeResult
@@ -65,8 +65,11 @@ struct SoftDecodeResult
 
 // Frames from soft bit cells: cells[0..7] are the opening flag, cells[8..]
 // the stuffed frame and its closing flag, reliability[k] >= 0 the weight of
-// cell k (|log-likelihood ratio|). The bits as decided first; then flips of
-// the least reliable cells after the opening flag, within the limits.
+// cell k (|log-likelihood ratio|). The bits as decided first; then, when they
+// hold a frame of an accepted length whose check value does not match, flips
+// of its least reliable bits (never the flags'), cheapest sets first, within
+// the limits. Each check value computed is a trial: a wrong frame passes one
+// with a chance of 1 in 65,536, so nMaxTrials bounds what the repair adds.
 SoftDecodeResult DecodeSoftCells(const uint8_t* cells, const float* reliability, int nCells,
                                  const RepairLimits& limits, CFrameCheck& check);
 
