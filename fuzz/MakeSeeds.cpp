@@ -100,6 +100,7 @@ void DecoderSeeds(const fs::path& root)
         rough.dClockPpm = 300.0;
         rough.dDcOffset = -15.0;
         Write(chain, f.name + "-rough", Prefixed({0x01}, Audio(f.frame, rough)));
+        Write(chain, f.name + "-rough-weak", Prefixed({0x21}, Audio(f.frame, rough)));
         // Bits mode: the stuffed frame; the target adds the flags.
         const std::vector<uint8_t> bits = BitsAsBytes(StuffFrameBits(f.frame));
         Write(chain, f.name + "-bits", Prefixed({0x04}, bits));
