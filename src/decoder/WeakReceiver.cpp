@@ -402,6 +402,7 @@ void CWeakReceiver::DecodeCandidate(int64_t t0, float)
 
     SoftDecodeResult r = DecodeSoftCells(s.cells.data(), s.llr.data(), kCells, m_limits, m_check);
     m_stats.nTrials += static_cast<uint64_t>(r.nTrials);
+    m_stats.nRepairTrials += static_cast<uint64_t>(std::max(r.nTrials - 1, 0));
     if (!r.bFound)
         return;
     ++m_stats.nFrames;
@@ -472,8 +473,14 @@ SoftDecodeResult DecodeSoftCells(const uint8_t* cells, const float* reliability,
     int n = 0;
     int endCell = 0;
 
+    // A closing flag is 0111 1110: the six 1 bits of random data followed by
+    // a seventh are no flag (an abort, in the link layer's terms). The
+    // demodulator does not look at that bit; for the receiver it halves the
+    // rows of random data that reach a check.
     auto attempt = [&]() {
         if (!Destuff(work, nCells, bytes, n, endCell))
+            return false;
+        if (endCell + 1 < nCells && work[endCell + 1] != 0)
             return false;
         ++result.nTrials;
         return check.CheckFrame(bytes, n).bMatched;
@@ -494,9 +501,25 @@ SoftDecodeResult DecodeSoftCells(const uint8_t* cells, const float* reliability,
     // repaired, and only in the frame's own bits: the closing flag and the
     // length stand as decided. Bits of random data end at an accepted
     // length only about once in ten, so they rarely get as far as a trial.
-    if (!Destuff(work, nCells, bytes, n, endCell))
+    if (!Destuff(work, nCells, bytes, n, endCell) || (endCell + 1 < nCells && work[endCell + 1] != 0))
         return result;
     const int last = endCell - 7;  // the closing flag's 0 and six 1 bits stay
+    // Rows whose trials would only be chances for a false frame are not
+    // repaired: one the soft values call hopeless (more wrong bits expected
+    // than may flip: a bad stretch, or a row timed half a cell off), and one
+    // so strong that noise cannot explain a weak bit in it (the weak bits of
+    // such a row come from something else: a slip, interference, a row that
+    // is not a frame). In a row of median reliability m, noise puts a bit
+    // below fMaxCost about once in Q((m - fMaxCost) / sqrt(2m)).
+    double expectedWrong = 0.0;
+    std::vector<float> sorted(reliability + 8, reliability + last);
+    for (float r : sorted)
+        expectedWrong += 1.0 / (1.0 + std::exp(static_cast<double>(std::min(r, 40.0f))));
+    if (expectedWrong > limits.nMaxFlips || sorted.empty())
+        return result;
+    std::nth_element(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(sorted.size() / 2), sorted.end());
+    if (sorted[sorted.size() / 2] > limits.fMaxTypical)
+        return result;
     std::vector<int> weak;
     for (int k = 8; k < last; ++k)
         weak.push_back(k);

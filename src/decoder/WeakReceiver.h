@@ -44,14 +44,17 @@ struct WeakFrame
 };
 
 // Limits of the repair: how many check values may be tried, how many of the
-// least reliable bits are considered, how many of them may flip together, and
-// how unlikely (sum of |log-likelihood ratio|) the flipped set may be.
+// least reliable bits are considered, how many of them may flip together, how
+// unlikely (sum of |log-likelihood ratio|) the flipped set may be, and the
+// median reliability above which a row is too strong for noise to explain a
+// weak bit in it.
 struct RepairLimits
 {
-    int nMaxTrials = 16;
-    int nCandidateBits = 10;
+    int nMaxTrials = 8;
+    int nCandidateBits = 8;
     int nMaxFlips = 2;
-    float fMaxCost = 7.0f;
+    float fMaxCost = 5.0f;
+    float fMaxTypical = 40.0f;
 };
 
 struct SoftDecodeResult
@@ -103,6 +106,7 @@ public:
         uint64_t nCandidates = 0;  // flags looked at
         uint64_t nDecoded = 0;     // rows that gave a frame of a valid length above the noise
         uint64_t nTrials = 0;      // check values computed
+        uint64_t nRepairTrials = 0;  // of which for flipped bits
         uint64_t nFrames = 0;      // frames handed out
         uint64_t nRepaired = 0;    // of which repaired
     };

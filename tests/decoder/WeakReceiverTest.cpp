@@ -130,7 +130,7 @@ TEST(WeakReceiver, RepairFlipsTheLeastReliableBitsWithinItsBound)
     std::mt19937 rng(3);
     const std::vector<uint8_t> frame = RandomFrame(rng, 24);
     const std::vector<uint8_t> good = RowCells(frame);
-    std::vector<float> weight(good.size(), 40.0f);
+    std::vector<float> weight(good.size(), 20.0f);
     CFrameCheck check;
     RepairLimits limits;
 
@@ -140,8 +140,7 @@ TEST(WeakReceiver, RepairFlipsTheLeastReliableBitsWithinItsBound)
         cells[static_cast<size_t>(k)] ^= 1;
         weight[static_cast<size_t>(k)] = 1.0f;
     }
-    for (int k : {50, 150})
-        weight[static_cast<size_t>(k)] = 0.5f;  // right, but less reliable still
+    weight[50] = 0.5f;  // right, but less reliable still
     SoftDecodeResult r = DecodeSoftCells(cells.data(), weight.data(), static_cast<int>(cells.size()), limits, check);
     ASSERT_TRUE(r.bFound);
     EXPECT_EQ(r.bytes, frame);
@@ -159,11 +158,22 @@ TEST(WeakReceiver, RepairFlipsTheLeastReliableBitsWithinItsBound)
     // A wrong bit the soft values call reliable is not a repair: the bits
     // that may flip are tried, at most up to the bound, and nothing passes.
     cells[100] ^= 1;
-    cells[120] ^= 1;  // weight 40: flipping it would cost far more than allowed
+    cells[120] ^= 1;  // weight 20: flipping it would cost far more than allowed
     r = DecodeSoftCells(cells.data(), weight.data(), static_cast<int>(cells.size()), limits, check);
     EXPECT_FALSE(r.bFound);
     EXPECT_LE(r.nTrials, limits.nMaxTrials);
     cells[120] ^= 1;
+
+    // A row so strong that noise cannot explain its weak bits (median
+    // reliability 200): no repair is tried at all.
+    cells[100] ^= 1;  // wrong bits 30 and 100 again, the weakest
+    std::vector<float> strong = weight;
+    for (float& w : strong)
+        w = w > 10.0f ? 200.0f : w;
+    r = DecodeSoftCells(cells.data(), strong.data(), static_cast<int>(cells.size()), limits, check);
+    EXPECT_FALSE(r.bFound);
+    EXPECT_EQ(r.nTrials, 1);
+    cells[100] ^= 1;
 
     // Three wrong bits: more than may flip together.
     cells[100] ^= 1;
@@ -179,7 +189,7 @@ TEST(WeakReceiver, RepairRefusesWhatIsNotAFrame)
     std::mt19937 rng(9);
     CFrameCheck check;
     RepairLimits limits;
-    std::vector<float> weak(CWeakReceiver::kMaxCells, 0.5f);
+    const std::vector<float> weak(CWeakReceiver::kMaxCells, 0.5f);
 
     // No closing flag in the row, or a length that is not whole bytes: no
     // check value is even computed.
@@ -196,21 +206,29 @@ TEST(WeakReceiver, RepairRefusesWhatIsNotAFrame)
     EXPECT_FALSE(r.bFound);
     EXPECT_EQ(r.nTrials, 0);
 
-    // Random bytes between flags, every bit unreliable: each row costs at
-    // most the bound, and over many rows the passes stay at what the check
-    // lets through by chance (16 / 65,536 a row: expected 0.5 in 2,000).
+    // Random bytes between flags, a few bits in doubt in each row, as in a
+    // weak signal: each row costs at most the bound, and over many rows the
+    // passes stay at what the check lets through by chance (8 in 65,536 a
+    // row: 0.25 expected in 2,000).
     int passed = 0;
+    uint64_t trials = 0;
+    std::vector<float> weight(CWeakReceiver::kMaxCells, 10.0f);
     for (int i = 0; i < 2000; ++i) {
-        std::vector<uint8_t> junk(static_cast<size_t>(5 + rng() % 42));
+        std::vector<uint8_t> junk(static_cast<size_t>(5 + rng() % 40));
         for (uint8_t& b : junk)
             b = static_cast<uint8_t>(rng());
         if (check.CheckFrame(junk.data(), static_cast<int>(junk.size())).bMatched)
             junk.back() ^= 1;
         const std::vector<uint8_t> cells = RowCells(junk);
-        r = DecodeSoftCells(cells.data(), weak.data(), static_cast<int>(cells.size()), limits, check);
+        std::fill(weight.begin(), weight.end(), 10.0f);
+        for (int k = 0; k < 6; ++k)
+            weight[8 + rng() % (8 * junk.size())] = 0.8f;
+        r = DecodeSoftCells(cells.data(), weight.data(), static_cast<int>(cells.size()), limits, check);
         ASSERT_LE(r.nTrials, limits.nMaxTrials);
+        trials += static_cast<uint64_t>(r.nTrials);
         passed += r.bFound ? 1 : 0;
     }
+    EXPECT_GT(trials, 2000u * 6);  // the repair did try
     EXPECT_LE(passed, 3);
 }
 
