@@ -507,10 +507,12 @@ SoftDecodeResult DecodeSoftCells(const uint8_t* cells, const float* reliability,
     // Rows whose trials would only be chances for a false frame are not
     // repaired: one the soft values call hopeless (more wrong bits expected
     // than may flip: a bad stretch, or a row timed half a cell off), and one
-    // so strong that noise cannot explain a weak bit in it (the weak bits of
-    // such a row come from something else: a slip, interference, a row that
-    // is not a frame). In a row of median reliability m, noise puts a bit
-    // below fMaxCost about once in Q((m - fMaxCost) / sqrt(2m)).
+    // so strong that noise does not explain a weak bit in it (the weak bits
+    // of such a row come from something else: a slip, interference, a row
+    // that is not a frame). The soft values are somewhat sure of themselves
+    // (timing jitter is not in them): on the physical signal at 3 dB, rows of
+    // median 60 still hold a wrong bit now and then; at 20 dB the median is
+    // about 2,000.
     double expectedWrong = 0.0;
     std::vector<float> sorted(reliability + 8, reliability + last);
     for (float r : sorted)

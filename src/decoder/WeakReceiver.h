@@ -54,7 +54,7 @@ struct RepairLimits
     int nCandidateBits = 8;
     int nMaxFlips = 2;
     float fMaxCost = 5.0f;
-    float fMaxTypical = 40.0f;
+    float fMaxTypical = 150.0f;
 };
 
 struct SoftDecodeResult
