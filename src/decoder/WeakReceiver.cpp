@@ -91,15 +91,17 @@ struct CWeakReceiver::State
     bool bPeakOpen = false;
     int64_t nPeakT = 0;
     float fPeakScore = 0.0f;
-    int64_t nPeakLast = 0;
     // Flags waiting for their row to arrive, and the end of the last frame found.
-    std::deque<std::pair<int64_t, float>> candidates;
+    std::deque<int64_t> candidates;
     int64_t nSkipUntil = 0;
     // Work space of one candidate.
     std::vector<float> mid = std::vector<float>(kCells), edge = std::vector<float>(kCells),
                        height = std::vector<float>(kCells), llr = std::vector<float>(kCells),
                        quarter = std::vector<float>(kCells);
     std::vector<uint8_t> cells = std::vector<uint8_t>(kCells);
+    // Trellis metrics: forward before each cell, backward after it.
+    std::vector<std::array<float, 2>> fwd = std::vector<std::array<float, 2>>(kCells + 1),
+                                      bwd = std::vector<std::array<float, 2>>(kCells + 1);
 
     State()
     {
@@ -147,14 +149,6 @@ CWeakReceiver::CWeakReceiver() : m_p(new State) {}
 CWeakReceiver::~CWeakReceiver()
 {
     delete m_p;
-}
-
-void CWeakReceiver::Clear()
-{
-    delete m_p;
-    m_p = new State;
-    m_nPairHalf = -1;
-    m_frames.clear();
 }
 
 std::vector<WeakFrame> CWeakReceiver::TakeFrames()
@@ -218,28 +212,23 @@ void CWeakReceiver::Step(float value)
         }
         if (s.bPeakOpen && t - s.nPeakT >= kPeakHold) {
             s.bPeakOpen = false;
-            Candidate(s.nPeakT, s.fPeakScore);
+            s.candidates.push_back(s.nPeakT);
         }
     }
 
     // A candidate's row, with room for a clock error, is in x now.
     while (!s.candidates.empty()) {
-        const int64_t t0 = s.candidates.front().first;
+        const int64_t t0 = s.candidates.front();
         const int64_t need = t0 + static_cast<int64_t>(kCells * kBit * 1.004) + kHalf + 40;
         if (c < need)
             break;
         s.candidates.pop_front();
         if (t0 >= s.nSkipUntil)
-            DecodeCandidate(t0, 0.0f);
+            DecodeCandidate(t0);
     }
 }
 
-void CWeakReceiver::Candidate(int64_t t, float score)
-{
-    m_p->candidates.emplace_back(t, score);
-}
-
-void CWeakReceiver::DecodeCandidate(int64_t t0, float)
+void CWeakReceiver::DecodeCandidate(int64_t t0)
 {
     State& s = *m_p;
     ++m_stats.nCandidates;
@@ -318,7 +307,8 @@ void CWeakReceiver::DecodeCandidate(int64_t t0, float)
         return s.mid[static_cast<size_t>(cell)] * h * sv + s.edge[static_cast<size_t>(cell)] * eb -
                0.5f * eb * eb;
     };
-    static thread_local std::array<std::array<float, 2>, kCells + 1> fwd, bwd;
+    auto& fwd = s.fwd;
+    auto& bwd = s.bwd;
     fwd[0] = {0.0f, 0.0f};
     for (int cell = 0; cell < kCells; ++cell) {
         for (int v = 0; v < 2; ++v)

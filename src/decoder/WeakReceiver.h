@@ -93,8 +93,6 @@ public:
     void ProcessSamples(const uint8_t* samples, size_t n);
     // Frames found since the last call, in the order of their opening flags.
     std::vector<WeakFrame> TakeFrames();
-    // Forgets the signal and any frame not yet taken; the sample count goes on.
-    void Clear();
 
     uint64_t SampleCount() const { return m_nInput; }
     // A frame is handed out at the latest this many input samples after its
@@ -116,8 +114,8 @@ public:
 private:
     struct State;
     void Step(float x);
-    void Candidate(int64_t t, float score);
-    void DecodeCandidate(int64_t t, float sign);
+    // The row of the flag found at working sample t, once it has arrived.
+    void DecodeCandidate(int64_t t);
 
     State* m_p;
     uint64_t m_nInput = 0;

@@ -103,13 +103,12 @@ void CDecoderChain::ReleaseHeld(bool bAll)
             ++m_nWeakDropped;
             continue;
         }
-        ++m_nWeakKept;
-        m_seen.push_back({h.frame.bytes, h.nPoint});
-        CFrameCheck& check = m_demod.m_frameCheck;
         const FrameVerdict verdict =
-            check.CheckFrame(h.frame.bytes.data(), static_cast<int>(h.frame.bytes.size()));
+            m_check.CheckFrame(h.frame.bytes.data(), static_cast<int>(h.frame.bytes.size()));
         if (!verdict.bMatched)
             continue;  // cannot happen: the receiver hands out checked frames only
+        ++m_nWeakKept;
+        m_seen.push_back({h.frame.bytes, h.nPoint});
         if (m_pClock != nullptr) {
             const int64_t now = m_pClock->Now();
             m_pClock->Set(m_nStart + std::max<int64_t>(h.nPoint, 0) / kRate);

@@ -118,6 +118,7 @@ private:
     uint64_t m_nCallBase = 0;
     int m_nCallIndex = 0;
     std::deque<Held> m_held;
+    CFrameCheck m_check;  // the receiver's frames' verdicts (the demodulator's table stays its own)
     std::deque<Seen> m_seen;  // frames out in the last seconds, both sources
     uint64_t m_nWeakKept = 0;
     uint64_t m_nWeakDropped = 0;
