@@ -71,6 +71,7 @@ public:
     static std::string WaveErrorText(unsigned nCode);
 
     // --- Decoder ---------------------------------------------------------
+    // One sample to the demodulator alone (the weak-signal receiver does not see it).
     void ProcessSample(int nSample) { m_decoder.ProcessSample(nSample); }
     // A block of samples through the decoder chain: the demodulator exactly as
     // ProcessSample for each sample, and the weak-signal receiver beside it
