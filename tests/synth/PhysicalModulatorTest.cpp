@@ -245,6 +245,20 @@ TEST(PhysicalModulator, SameSeedSameSignal)
     CPhysicalModulator c(o);
     c.AppendFrame(frame);
     EXPECT_NE(c.TakeSamples(), samples);
+
+    // Taken in pieces (after silence, as a plan is written out), the signal
+    // is the same: the noise, the fading and the filters run on.
+    CPhysicalModulator whole(o), pieces(o);
+    std::vector<uint8_t> joined;
+    for (int i = 0; i < 3; ++i) {
+        for (CPhysicalModulator* m : {&whole, &pieces}) {
+            m->AppendFrame(frame);
+            m->AppendSilence(777);
+        }
+        const std::vector<uint8_t> piece = pieces.TakeSamples();
+        joined.insert(joined.end(), piece.begin(), piece.end());
+    }
+    EXPECT_EQ(joined, whole.TakeSamples());
 }
 
 // A matched filter that knows the timing, the pulse and every other bit,
