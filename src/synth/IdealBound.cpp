@@ -1,5 +1,6 @@
 #include "synth/IdealBound.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "synth/Modulator.h"
@@ -23,16 +24,27 @@ int FrameBitsToRead(const std::vector<uint8_t>& frameWithCrc)
     return 16 + static_cast<int>(StuffFrameBits(frameWithCrc).size());
 }
 
-double IdealFrameSuccess(const PhysicalOptions& options, int bits)
+double IdealFrameSuccess(const PhysicalOptions& options, int bits, int nRepaired)
 {
-    return std::pow(1.0 - GaussianTail(IdealBitDistance(options)), bits);
+    return IdealFrameSuccess(options, std::vector<double>(static_cast<size_t>(std::max(bits, 0)), 1.0), nRepaired);
 }
 
-double IdealFrameSuccess(const PhysicalOptions& options, const std::vector<double>& bitAmplitudes)
+double IdealFrameSuccess(const PhysicalOptions& options, const std::vector<double>& bitAmplitudes, int nRepaired)
 {
+    // errors[j]: the chance of exactly j bit errors among the bits so far;
+    // more than nRepaired are failures and need no count.
     const double d = IdealBitDistance(options);
-    double p = 1.0;
-    for (double a : bitAmplitudes)
-        p *= 1.0 - GaussianTail(a * d);
-    return p;
+    const size_t r = static_cast<size_t>(std::max(nRepaired, 0));
+    std::vector<double> errors(r + 1, 0.0);
+    errors[0] = 1.0;
+    for (double a : bitAmplitudes) {
+        const double p = GaussianTail(a * d);
+        for (size_t j = r; j > 0; --j)
+            errors[j] = errors[j] * (1.0 - p) + errors[j - 1] * p;
+        errors[0] *= 1.0 - p;
+    }
+    double success = 0.0;
+    for (size_t j = 0; j <= r; ++j)
+        success += errors[j];
+    return success;
 }

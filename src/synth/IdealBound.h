@@ -27,6 +27,11 @@
 // Bit errors in one frame are all but independent at these spacings; a
 // receiver that reads only the mid-bit pulses loses 1.76 dB against this
 // (energy 4E instead of 6E).
+//
+// A receiver that repairs bits against the check value can pass that bound:
+// with up to r bits repaired, at best every frame with r or fewer bit errors
+// is read, P = P(errors <= r), the errors counted over the frame's bits
+// (with fading each bit has its own Q(a d)).
 #include <cstdint>
 #include <vector>
 
@@ -38,8 +43,10 @@ double GaussianTail(double x);
 double IdealBitDistance(const PhysicalOptions& options);
 // Bits a decoder must read right for the frame (with its check value).
 int FrameBitsToRead(const std::vector<uint8_t>& frameWithCrc);
-// (1 - Q(d))^bits.
-double IdealFrameSuccess(const PhysicalOptions& options, int bits);
+// (1 - Q(d))^bits; with nRepaired > 0, the chance of at most that many
+// bit errors.
+double IdealFrameSuccess(const PhysicalOptions& options, int bits, int nRepaired = 0);
 // The same under fading: a bit sent at amplitude a (1 without a dip) has the
-// distance a d; the product over the frame's bits.
-double IdealFrameSuccess(const PhysicalOptions& options, const std::vector<double>& bitAmplitudes);
+// distance a d.
+double IdealFrameSuccess(const PhysicalOptions& options, const std::vector<double>& bitAmplitudes,
+                         int nRepaired = 0);

@@ -245,6 +245,20 @@ TEST(PhysicalModulator, SameSeedSameSignal)
     CPhysicalModulator c(o);
     c.AppendFrame(frame);
     EXPECT_NE(c.TakeSamples(), samples);
+
+    // Taken in pieces (after silence, as a plan is written out), the signal
+    // is the same: the noise, the fading and the filters run on.
+    CPhysicalModulator whole(o), pieces(o);
+    std::vector<uint8_t> joined;
+    for (int i = 0; i < 3; ++i) {
+        for (CPhysicalModulator* m : {&whole, &pieces}) {
+            m->AppendFrame(frame);
+            m->AppendSilence(777);
+        }
+        const std::vector<uint8_t> piece = pieces.TakeSamples();
+        joined.insert(joined.end(), piece.begin(), piece.end());
+    }
+    EXPECT_EQ(joined, whole.TakeSamples());
 }
 
 // A matched filter that knows the timing, the pulse and every other bit,
@@ -328,6 +342,17 @@ TEST(IdealBound, FrameSuccessCountsTheBitsOfTheFrame)
     PhysicalOptions weaker = o;
     weaker.dSnrDb = -20 * std::log10(2.0);
     EXPECT_NEAR(IdealFrameSuccess(o, std::vector<double>(211, 0.5)), IdealFrameSuccess(weaker, 211), 1e-9);
+
+    // With repair: the binomial chance of at most one or two errors.
+    const double p = GaussianTail(IdealBitDistance(weaker));
+    const double none = std::pow(1 - p, 211), one = 211 * p * std::pow(1 - p, 210),
+                 two = 211 * 210 / 2 * p * p * std::pow(1 - p, 209);
+    EXPECT_NEAR(IdealFrameSuccess(weaker, 211, 1), none + one, 1e-12);
+    EXPECT_NEAR(IdealFrameSuccess(weaker, 211, 2), none + one + two, 1e-12);
+    // Bits of different amplitude: two bits, one sure, one wrong half the time.
+    std::vector<double> mixed = {10.0, 0.0};
+    EXPECT_NEAR(IdealFrameSuccess(o, mixed), 0.5, 1e-9);
+    EXPECT_NEAR(IdealFrameSuccess(o, mixed, 1), 1.0, 1e-9);
 }
 
 }  // namespace
