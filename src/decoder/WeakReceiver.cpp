@@ -467,10 +467,31 @@ SoftDecodeResult DecodeSoftCells(const uint8_t* cells, const float* reliability,
     // a seventh are no flag (an abort, in the link layer's terms). The
     // demodulator does not look at that bit; for the receiver it halves the
     // rows of random data that reach a check.
+    // What follows a frame is idle: another flag, or no signal (soft values
+    // far weaker than the frame's). Random data goes on after the six 1 bits
+    // it happens to hold, and is turned away here before a check.
+    auto idleAfter = [&](int close) {
+        const int from = close + 2;
+        if (from + 8 > nCells)
+            return true;  // the row ends first: nothing to go by
+        static constexpr uint8_t kIdleFlag[8] = {0, 1, 1, 1, 1, 1, 1, 0};
+        if (std::memcmp(work + from, kIdleFlag, 8) == 0)
+            return true;
+        std::vector<float> frame(reliability + 8, reliability + close - 7);
+        if (frame.empty())
+            return false;
+        std::nth_element(frame.begin(), frame.begin() + static_cast<std::ptrdiff_t>(frame.size() / 2), frame.end());
+        float after = 0.0f;
+        for (int k = from; k < from + 8; ++k)
+            after += reliability[k];
+        return after / 8.0f < 0.5f * frame[frame.size() / 2];
+    };
     auto attempt = [&]() {
         if (!Destuff(work, nCells, bytes, n, endCell))
             return false;
         if (endCell + 1 < nCells && work[endCell + 1] != 0)
+            return false;
+        if (!idleAfter(endCell))
             return false;
         ++result.nTrials;
         return check.CheckFrame(bytes, n).bMatched;
@@ -491,7 +512,8 @@ SoftDecodeResult DecodeSoftCells(const uint8_t* cells, const float* reliability,
     // repaired, and only in the frame's own bits: the closing flag and the
     // length stand as decided. Bits of random data end at an accepted
     // length only about once in ten, so they rarely get as far as a trial.
-    if (!Destuff(work, nCells, bytes, n, endCell) || (endCell + 1 < nCells && work[endCell + 1] != 0))
+    if (!Destuff(work, nCells, bytes, n, endCell) || (endCell + 1 < nCells && work[endCell + 1] != 0) ||
+        !idleAfter(endCell))
         return result;
     const int last = endCell - 7;  // the closing flag's 0 and six 1 bits stay
     // Rows whose trials would only be chances for a false frame are not

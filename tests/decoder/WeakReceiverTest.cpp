@@ -206,6 +206,27 @@ TEST(WeakReceiver, RepairRefusesWhatIsNotAFrame)
     EXPECT_FALSE(r.bFound);
     EXPECT_EQ(r.nTrials, 0);
 
+    // A frame whose closing flag is followed by more strong data is random
+    // data that happened to hold six 1 bits: refused before any check. Followed
+    // by a flag, or by no signal (weak soft values), it is a frame.
+    const std::vector<uint8_t> frame = RandomFrame(rng, 12);
+    std::vector<uint8_t> row = RowCells(frame);
+    const int close = 8 + static_cast<int>(StuffFrameBits(frame).size()) + 7;
+    const std::vector<float> strong(CWeakReceiver::kMaxCells, 10.0f);
+    r = DecodeSoftCells(row.data(), strong.data(), static_cast<int>(row.size()), limits, check);
+    EXPECT_TRUE(r.bFound);
+    for (int k = close + 1; k < close + 9; ++k)
+        row[static_cast<size_t>(k)] = static_cast<uint8_t>(k % 3 == 0);  // data, not a flag
+    r = DecodeSoftCells(row.data(), strong.data(), static_cast<int>(row.size()), limits, check);
+    EXPECT_FALSE(r.bFound);
+    EXPECT_EQ(r.nTrials, 0);
+    std::vector<float> silence = strong;
+    for (int k = close + 1; k < CWeakReceiver::kMaxCells; ++k)
+        silence[static_cast<size_t>(k)] = 1.0f;
+    r = DecodeSoftCells(row.data(), silence.data(), static_cast<int>(row.size()), limits, check);
+    EXPECT_TRUE(r.bFound);
+    EXPECT_EQ(r.bytes, frame);
+
     // Random bytes between flags, a few bits in doubt in each row, as in a
     // weak signal: each row costs at most the bound, and over many rows the
     // passes stay at what the check lets through by chance (8 in 65,536 a
