@@ -20,6 +20,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "decoder/WeakReceiver.h"
 #include "messages/DecoderChain.h"
 #include "messages/MessageOutput.h"
 #include "synth/IdealBound.h"
@@ -29,7 +30,7 @@
 namespace {
 
 // The most bits the weak-signal receiver repairs against the check value.
-constexpr int kRepairedBits = 3;
+const int kRepairedBits = RepairLimits{}.nMaxFlips;
 
 const char kUsage[] =
     "Usage: halvex3-sensitivity [--frames N] [--seed N] [--level L] [--threads N]\n"
