@@ -8,8 +8,11 @@
 #include <vector>
 
 #include "decoder/Demodulator.h"
-#include "decoder/Modulator.h"
+#include "synth/Modulator.h"
 #include "decoder/ReferenceDemodulator.h"
+#include "decoder/WeakReceiver.h"
+#include "messages/DecoderChain.h"
+#include "synth/PhysicalModulator.h"
 
 namespace {
 
@@ -94,6 +97,59 @@ void RunBlocks(benchmark::State& state, const std::vector<uint8_t>& samples)
     state.counters["frames"] = static_cast<double>(sink.m_nFrames);
 }
 
+// Ten seconds of the physical signal at 6 dB, one 24-byte frame a second.
+const std::vector<uint8_t>& PhysicalSignal()
+{
+    static const std::vector<uint8_t> samples = [] {
+        PhysicalOptions o;
+        o.dSnrDb = 6.0;
+        CPhysicalModulator mod(o);
+        std::mt19937 rng(5);
+        while (mod.SampleCount() < 480000) {
+            std::vector<uint8_t> body(22);
+            for (auto& b : body)
+                b = static_cast<uint8_t>(rng());
+            mod.AppendFrame(AppendCrc(body));
+            mod.AppendSilence(20000);
+        }
+        return mod.TakeSamples();
+    }();
+    return samples;
+}
+
+// The weak-signal receiver alone, and the decoder chain with and without it
+// (what halvex3-decode runs; the goal with it is 300 times real time).
+void RunWeak(benchmark::State& state, const std::vector<uint8_t>& samples)
+{
+    CWeakReceiver receiver;
+    int64_t frames = 0;
+    for (auto _ : state) {
+        receiver.ProcessSamples(samples.data(), samples.size());
+        frames += static_cast<int64_t>(receiver.TakeFrames().size());
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(samples.size()));
+    state.counters["frames"] = static_cast<double>(frames);
+}
+
+void RunChain(benchmark::State& state, const std::vector<uint8_t>& samples, bool weak)
+{
+    DecodeOptions options;
+    options.bWeakSignals = weak;
+    CDecoderChain chain(options);
+    for (auto _ : state) {
+        chain.ProcessBlock(samples.data(), samples.size());
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(samples.size()));
+    state.counters["lines"] = static_cast<double>(chain.Store().m_nMessageIndex);
+}
+
+void BM_Weak_Physical(benchmark::State& s) { RunWeak(s, PhysicalSignal()); }
+void BM_Weak_Noise(benchmark::State& s) { RunWeak(s, NoiseSignal()); }
+void BM_Chain_Physical(benchmark::State& s) { RunChain(s, PhysicalSignal(), false); }
+void BM_ChainWeak_Physical(benchmark::State& s) { RunChain(s, PhysicalSignal(), true); }
+void BM_ChainWeak_Noise(benchmark::State& s) { RunChain(s, NoiseSignal(), true); }
+
 void BM_Production_Frames(benchmark::State& s) { Run<CDemodulator>(s, FramesSignal()); }
 void BM_ProductionBlocks_Frames(benchmark::State& s) { RunBlocks(s, FramesSignal()); }
 void BM_ProductionBlocks_Noise(benchmark::State& s) { RunBlocks(s, NoiseSignal()); }
@@ -113,4 +169,9 @@ BENCHMARK(BM_Reference_DenseFrames)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Production_Noise)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ProductionBlocks_Noise)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Reference_Noise)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Weak_Physical)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Weak_Noise)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Chain_Physical)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ChainWeak_Physical)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ChainWeak_Noise)->Unit(benchmark::kMillisecond);
 BENCHMARK_MAIN();

@@ -15,9 +15,10 @@
 #include <vector>
 
 #include "decoder/Demodulator.h"
-#include "decoder/Modulator.h"
+#include "synth/Modulator.h"
+#include "synth/PhysicalModulator.h"
 #include "document/Settings.h"
-#include "messages/FrameBuilder.h"
+#include "synth/FrameBuilder.h"
 #include "messages/MessageStore.h"
 #include "platform/Registry.h"
 
@@ -99,11 +100,34 @@ void DecoderSeeds(const fs::path& root)
         rough.dClockPpm = 300.0;
         rough.dDcOffset = -15.0;
         Write(chain, f.name + "-rough", Prefixed({0x01}, Audio(f.frame, rough)));
+        Write(chain, f.name + "-rough-weak", Prefixed({0x21}, Audio(f.frame, rough)));
         // Bits mode: the stuffed frame; the target adds the flags.
         const std::vector<uint8_t> bits = BitsAsBytes(StuffFrameBits(f.frame));
         Write(chain, f.name + "-bits", Prefixed({0x04}, bits));
         Write(chain, f.name + "-bits-inverted", Prefixed({0x14 | 0x08}, bits));
         Write(equivalence, f.name + "-bits", Prefixed({0x01, 0xFF, 0xFF}, bits));
+    }
+    // The weak-signal receiver: physical audio at a low and a fair noise
+    // level, drifting and inverted, fed in blocks; and frame bits.
+    const fs::path weak = root / "weak_receiver";
+    for (const NamedFrame& f : Frames()) {
+        PhysicalOptions po;
+        po.dSnrDb = 3.0;
+        CPhysicalModulator low(po);
+        low.AppendSilence(500);
+        low.AppendFrame(f.frame);
+        low.AppendSilence(500);
+        Write(weak, f.name + "-3dB", Prefixed({0x00, 0x00}, low.TakeSamples()));
+        po.dSnrDb = 9.0;
+        po.dClockPpm = -800.0;
+        po.bInverted = true;
+        CPhysicalModulator drifting(po);
+        drifting.AppendSilence(500);
+        drifting.AppendFrame(f.frame);
+        drifting.AppendSilence(500);
+        Write(weak, f.name + "-drift", Prefixed({0x00, 0x35}, drifting.TakeSamples()));
+        const std::vector<uint8_t> bits = BitsAsBytes(StuffFrameBits(f.frame));
+        Write(weak, f.name + "-bits", Prefixed({0x01 | 0x04 | 0x90, 0x00}, bits));
     }
     ModulatorOptions clean;
     Write(equivalence, "bulletin-audio",

@@ -1,11 +1,12 @@
 // The whole receive chain on untrusted audio: samples one at a time through
-// the demodulator into the message store, its interpretation and the
-// satellite table, with a manual clock and no log files.
+// the decoder chain (demodulator, message store, its interpretation and the
+// satellite table), its clock following the samples, no log files.
 //
 //   byte 0: options   bit 0 Require CRC off   bit 1 Expand messages off
 //                     bit 2 payload is frame bits, not samples
 //                     bit 3 restart (ResetForStart) half-way
 //                     bit 4 inverted, bits 5-7 noise (bits mode)
+//                     bit 5 also the weak-signal receiver
 //   rest:   unsigned 8-bit samples, or bits (MSB first) sent between flags
 //
 // The bits mode lets the fuzzer shape frames directly; the samples mode tests
@@ -18,7 +19,8 @@
 
 #include "FuzzSupport.h"
 #include "decoder/Demodulator.h"
-#include "decoder/Modulator.h"
+#include "synth/Modulator.h"
+#include "messages/DecoderChain.h"
 #include "messages/MessageStore.h"
 #include "messages/SatelliteTable.h"
 #include "platform/Clock.h"
@@ -64,17 +66,16 @@ void CheckTable(const CSatelliteTable& table)
     }
 }
 
-class CCheckingStore : public CMessageStore
+class CCheckingOutput : public IMessageOutput
 {
 public:
-    using CMessageStore::CMessageStore;
     int m_nFrames = 0;
-    void OnFrame(const uint8_t* bytes, int n, const FrameVerdict& verdict) override
+    void Write(const MessageRecord& record) override
     {
-        FUZZ_CHECK(n >= 5 && n <= 46);
+        FUZZ_CHECK(record.frame.size() >= 5 && record.frame.size() <= 46);
+        FUZZ_CHECK(record.strLine.find('\n') == std::string::npos);
+        FUZZ_CHECK(record.strExpansion.find('\n') == std::string::npos);
         ++m_nFrames;
-        CMessageStore::OnFrame(bytes, n, verdict);
-        FUZZ_CHECK(m_nMessageIndex >= 0 && m_nMessageIndex < kRingSlots);
     }
 };
 
@@ -91,35 +92,38 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     else
         samples.assign(in.Rest(), in.Rest() + in.RestSize());
 
-    CManualClock clock(kStart);
-    CSatelliteTable table;
-    CCheckingStore store(table, clock);
-    store.m_bWriteLogFiles = false;
-    store.m_bRequireCrc = (options & 0x01) ? 0 : 1;
-    store.m_bExpandMsgs = (options & 0x02) ? 0 : 1;
+    DecodeOptions decode;
+    decode.nStart = kStart;
+    decode.bRequireCrc = (options & 0x01) == 0;
+    decode.bExpand = (options & 0x02) == 0;
+    decode.bWeakSignals = (options & 0x20) != 0;
+    CDecoderChain chain(decode);
+    CCheckingOutput output;
+    chain.AddOutput(output);
     int nLines = 0;
-    store.m_onLogLine = [&](const std::string& line, bool written) {
+    chain.Store().m_onLogLine = [&](const std::string& line, bool written) {
         FUZZ_CHECK(!written);
         FUZZ_CHECK(line.find('\n') == std::string::npos);
         ++nLines;
     };
-    auto demod = std::make_unique<CDemodulator>(&store);
+    CDemodulator& demod = chain.Demodulator();
 
     const size_t restartAt = (options & 0x08) ? samples.size() / 2 : samples.size() + 1;
     for (size_t t = 0; t < samples.size(); ++t) {
         if (t == restartAt) {
-            demod->ResetForStart();
-            store.ClearForStart();
+            demod.ResetForStart();
+            chain.Store().ClearForStart();
         }
-        if (t % CDemodulator::kRingLength == 0)
-            clock.Set(kStart + static_cast<int64_t>(t / CDemodulator::kRingLength));
-        demod->ProcessSample(samples[t]);
-        FUZZ_CHECK(demod->m_nRowCount >= 0 && demod->m_nRowCount <= 9);
-        FUZZ_CHECK(demod->m_nSkipCount >= 0 && demod->m_nSkipCount <= 46 * CDemodulator::kSkipPerByte);
-        FUZZ_CHECK(demod->m_nSampleIndex >= 0 && demod->m_nSampleIndex < CDemodulator::kRingLength);
+        chain.ProcessBlock(&samples[t], 1);
+        FUZZ_CHECK(demod.m_nRowCount >= 0 && demod.m_nRowCount <= 9);
+        FUZZ_CHECK(demod.m_nSkipCount >= 0 && demod.m_nSkipCount <= 46 * CDemodulator::kSkipPerByte);
+        FUZZ_CHECK(demod.m_nSampleIndex >= 0 && demod.m_nSampleIndex < CDemodulator::kRingLength);
+        FUZZ_CHECK(chain.Store().m_nMessageIndex >= 0 &&
+                   chain.Store().m_nMessageIndex < CMessageStore::kRingSlots);
     }
+    const CSatelliteTable& table = chain.Table();
     CheckTable(table);
     // Each frame gives at most a message line and an expansion line.
-    FUZZ_CHECK(nLines <= 2 * store.m_nFrames);
+    FUZZ_CHECK(nLines <= 2 * output.m_nFrames);
     return 0;
 }

@@ -13,7 +13,7 @@
 #include "FuzzSupport.h"
 #include "support/DecoderTestSupport.h"
 #include "decoder/Demodulator.h"
-#include "decoder/Modulator.h"
+#include "synth/Modulator.h"
 #include "decoder/ReferenceDemodulator.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)

@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Prints the decoder's sensitivity table (share of frames decoded against
-# noise, bit clock error and DC offset, upright and inverted) as Markdown,
-# as kept in the README. Builds halvex3-sensitivity first if needed.
+# Prints the sensitivity tables (share of 24-byte frames decoded on the
+# physical signal model against noise, pulse width, bit clock error, fading,
+# a receiver's audio chain and DC offset, upright and inverted, by the design
+# decoder and with the weak-signal receiver, beside the ideal bound) as
+# Markdown, as kept in the README. Builds halvex3-sensitivity first if needed.
 #
-#   scripts/sensitivity.sh [--frames N] [--seed N] [--level L]
+#   scripts/sensitivity.sh [--frames N] [--seed N] [--level L] [--threads N]
 #
 # Environment: BUILD_DIR (default build).
 set -euo pipefail

@@ -102,6 +102,10 @@ const DocCommand kCommands[] = {
      [](const CHalvexDoc& doc, ICmdUI& cmdUi) {
          cmdUi.SetCheck(doc.m_messages.m_bExpandMsgs != 0 ? 1 : 0);
      }},
+    {ID_DECODER_WEAKSIGNALS, {"Options", "Decoder", "Weak signals"},
+     "Also decode weak and drifting signals with a second receiver",
+     [](CHalvexDoc& doc) { doc.m_bWeakSignals = !doc.m_bWeakSignals; },
+     [](const CHalvexDoc& doc, ICmdUI& cmdUi) { cmdUi.SetCheck(doc.m_bWeakSignals != 0 ? 1 : 0); }},
     {ID_OPTIONS_HOMELOCATION, {"Options", "Home location"}, "Specify your home location",
      [](CHalvexDoc& doc) { doc.OnOptionsHomeLocation(); }, nullptr},
     {ID_OPTIONS_STATIONNETWORK, {"Options", "Station network..."},

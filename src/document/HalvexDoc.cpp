@@ -58,6 +58,7 @@ CHalvexDoc::CHalvexDoc(const DocEnvironment& env)
       m_pClock(env.pClock ? env.pClock : m_pOwnedClock.get()),
       m_messages(m_table, *m_pClock),
       m_decoder(&m_messages),
+      m_chain(m_decoder, m_messages, m_table),
       m_capture(m_env.pWaveIn, *m_env.pUi)
 {
     m_messages.m_onRedraw = [this] { UpdateAllViews(); };
@@ -106,6 +107,12 @@ void CHalvexDoc::OnCloseDocument()
 {
     if (m_bRunning)
         OnProcessStop();
+}
+
+void CHalvexDoc::ProcessSamples(const uint8_t* pSamples, size_t nCount)
+{
+    m_chain.SetWeakSignals(m_bWeakSignals != 0);
+    m_chain.ProcessBlock(pSamples, nCount);
 }
 
 void CHalvexDoc::UpdateAllViews()
@@ -166,7 +173,7 @@ void CHalvexDoc::PollCapture()
         return;
     m_bBusy = 1;
     if (m_bRunning)
-        m_decoder.ProcessSamples(m_capture.m_byProcessing, kBufferBytes);
+        ProcessSamples(m_capture.m_byProcessing, kBufferBytes);
     m_bBusy = 0;
 }
 
@@ -249,6 +256,7 @@ void CHalvexDoc::LoadSettings(const std::string& strKey)
         s.strLogDirectory = m_messages.m_strLogDirectory;
         s.strMqttUrl = m_strMqttUrl;
         s.strStation = m_strStation;
+        s.bWeakSignals = m_bWeakSignals;
         ReadStoredValues(key, s);
         m_nViewMode = s.nViewMode;
         m_nSoundcardOption = s.nSoundcardOption;
@@ -260,6 +268,8 @@ void CHalvexDoc::LoadSettings(const std::string& strKey)
         m_strMqttUrl = s.strMqttUrl;
         m_strStation = s.strStation;
         m_bNetworkStored = s.bNetworkStored;
+        m_bWeakSignals = s.bWeakSignals;
+        m_bWeakSignalsStored = s.bWeakSignalsStored;
     }
     key.Close();
     NoteSettingsProblem(key.Notice(), true);
@@ -292,6 +302,8 @@ void CHalvexDoc::SaveSettings(const std::string& strKey)
     s.strMqttUrl = m_strMqttUrl;
     s.strStation = m_strStation;
     s.bNetworkStored = m_bNetworkStored;
+    s.bWeakSignals = m_bWeakSignals != 0 ? 1 : 0;
+    s.bWeakSignalsStored = m_bWeakSignalsStored;
     WriteStoredValues(key, s);
     key.Close();
     NoteSettingsProblem(key.Notice(), false);

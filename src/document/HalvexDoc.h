@@ -10,6 +10,7 @@
 #include "decoder/Demodulator.h"
 #include "document/Capture.h"
 #include "document/StationNetwork.h"
+#include "messages/DecoderChain.h"
 #include "messages/MessageStore.h"
 #include "messages/SatelliteTable.h"
 #include "platform/WaveIn.h"
@@ -78,7 +79,12 @@ public:
     static std::string WaveErrorText(unsigned nCode);
 
     // --- Decoder ---------------------------------------------------------
+    // One sample to the demodulator alone (the weak-signal receiver does not see it).
     void ProcessSample(int nSample) { m_decoder.ProcessSample(nSample); }
+    // A block of samples through the decoder chain: the demodulator exactly as
+    // ProcessSample for each sample, and the weak-signal receiver beside it
+    // while m_bWeakSignals is on.
+    void ProcessSamples(const uint8_t* pSamples, size_t nCount);
 
     // Asks every view to redraw (the framework's update-all-views).
     void UpdateAllViews();
@@ -104,6 +110,8 @@ public:
     CSatelliteTable m_table;
     CMessageStore m_messages;  // ring, log directory, Require CRC, Expand messages
     CDemodulator m_decoder;    // sample ring, bit rows, skip, CRC table
+    CDecoderChain m_chain;     // the two above, and the weak-signal receiver when on
+    BOOL m_bWeakSignals = 0;   // Options > Decoder > Weak signals
 
     // --- Station network (Options > Station network...) --------------------
     std::string m_strMqttUrl;      // empty: none
@@ -131,4 +139,6 @@ private:
 
     std::string m_strSettingsPath;
     std::string m_strSettingsNotice;
+    // The settings file held WeakSignals when it was read.
+    bool m_bWeakSignalsStored = false;
 };

@@ -115,6 +115,12 @@ void ReadStoredValues(const reg::CRegKey& key, StoredSettings& s)
     }
     QueryCoordinate(key, "HomeLat", s.dHomeLat, 90.0);
     QueryCoordinate(key, "HomeLon", s.dHomeLon, 180.0);
+    int32_t weak = 0;
+    if (QueryScalar(key, "WeakSignals", weak)) {
+        s.bWeakSignalsStored = true;
+        if (weak == 0 || weak == 1)
+            s.bWeakSignals = weak;
+    }
 
     // The path is restored whatever its length.
     uint32_t size = 0;
@@ -154,6 +160,8 @@ void WriteStoredValues(reg::CRegKey& key, const StoredSettings& s)
         SetString(key, "MqttUrl", s.strMqttUrl);
         SetString(key, "Station", s.strStation);
     }
+    if (s.bWeakSignals != 0 || s.bWeakSignalsStored)
+        SetDword(key, "WeakSignals", &s.bWeakSignals, sizeof s.bWeakSignals);
 }
 
 SettingsRead ReadStoredSettings(const std::string& strPath, StoredSettings& s,

@@ -10,6 +10,7 @@
 //   "Eql" "Per" "Inc"  REG_DWORD   512   64 little-endian doubles each
 //   "HomeLat" "HomeLon" REG_DWORD  8     one little-endian double each
 //   "LogDirectory"     REG_SZ      n+1   the path and its NUL
+//   "WeakSignals"      REG_DWORD   4     0 or 1; absent: 0 (see WriteStoredValues)
 //
 // and, only once a station network has been set up (Options > Station
 // network...), so that files of users without one stay as they were:
@@ -57,6 +58,8 @@ struct StoredSettings
     // The file held MqttUrl or Station: they are written back even when empty,
     // so that clearing them in the dialog sticks.
     bool bNetworkStored = false;
+    int32_t bWeakSignals = 0;
+    bool bWeakSignalsStored = false;  // the key held WeakSignals (set by reading)
 
     void CopyTableFrom(const CSatelliteTable& table);
     // m_dLastGroundDist is not stored and is left as it is.
@@ -81,5 +84,7 @@ SettingsRead ReadStoredSettings(const std::string& strPath, StoredSettings& s,
 // directory. A satellite-table entry holding a value that is not finite is
 // reset to zero. A log directory without its final '/' gets one.
 void ReadStoredValues(const reg::CRegKey& key, StoredSettings& s);
-// Writes every value in the table's order.
+// Writes every value in the table's order. WeakSignals, which earlier versions
+// did not know, is written only when it is on or was already stored, so that
+// a file in which the option was never used stays as it was.
 void WriteStoredValues(reg::CRegKey& key, const StoredSettings& s);

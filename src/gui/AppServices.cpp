@@ -38,8 +38,11 @@ DocEnvironment MakeDocEnvironment(IDocUi* pUi, wavein::IWaveIn* pWaveIn, IShell*
     return env;
 }
 
-void ApplyDocOptions(CHalvexDoc& doc, int nViewMode, const std::string& strLogDir)
+void ApplyDocOptions(CHalvexDoc& doc, int nViewMode, const std::string& strLogDir, bool bWeakSignals)
 {
+    // As if chosen under Options > Decoder: kept in the settings.
+    if (bWeakSignals)
+        doc.m_bWeakSignals = 1;
     if (nViewMode >= 0 && nViewMode <= 4)
         doc.m_nViewMode = nViewMode;
     if (!strLogDir.empty()) {

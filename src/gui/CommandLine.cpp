@@ -81,6 +81,8 @@ AppOptions ParseCommandLine(const std::vector<std::string>& args)
         } else if (name == "--station") {
             if (takeValue() && CheckStationName(value, o.strError))
                 o.strStation = value;
+        } else if (name == "--weak-signals" && !bHasValue) {
+            o.bWeakSignals = true;
         } else if ((name == "--help" || name == "-h") && !bHasValue) {
             o.bHelp = true;
         } else if (name == "--version" && !bHasValue) {
@@ -114,6 +116,8 @@ std::string CommandLineHelp(const std::string& strProgram)
            "                     password comes from HALVEX_MQTT_PASSWORD (as if set under\n"
            "                     Options > Station network...; kept in the settings)\n"
            "  --station NAME     the station's name in the topics (default: the host name)\n"
+           "  --weak-signals     also run the weak-signal receiver (as if chosen under\n"
+           "                     Options > Decoder > Weak signals; kept in the settings)\n"
            "  -Embedding, -Automation, /Embedding, /Automation\n"
            "                     run without a window until SIGTERM or SIGINT\n"
            "  --help             show this text and exit\n"

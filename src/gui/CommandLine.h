@@ -15,6 +15,7 @@ struct AppOptions
     std::string strLogDir;       // --log-dir DIR, as if chosen under Options > Directories
     std::string strMqttUrl;      // --mqtt URL, as if set under Options > Station network
     std::string strStation;      // --station NAME, likewise
+    bool bWeakSignals = false;   // --weak-signals, as if chosen under Options > Decoder
     bool bHelp = false;
     bool bVersion = false;
     std::string strError;        // not empty: the command line was refused

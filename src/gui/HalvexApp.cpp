@@ -88,7 +88,7 @@ bool CHalvexApp::CreateMainWindow(const AppOptions& options, std::unique_ptr<wav
     m_pReportingShell = std::make_unique<CReportingShell>(*m_pShell, *m_pUi);
     m_pDoc = std::make_unique<CHalvexDoc>(MakeDocEnvironment(
         m_pUi.get(), m_pWaveIn.get(), m_pReportingShell.get(), options.strSettings));
-    ApplyDocOptions(*m_pDoc, options.nViewMode, options.strLogDir);
+    ApplyDocOptions(*m_pDoc, options.nViewMode, options.strLogDir, options.bWeakSignals);
     ApplyStationOptions(*m_pDoc, options.strMqttUrl, options.strStation);
 
     auto* pFrame = new CMainFrame(*m_pDoc, *m_pUi, m_pReportingShell.get());

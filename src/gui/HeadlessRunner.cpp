@@ -62,7 +62,7 @@ int RunHeadless(const AppOptions& options)
     CHeadlessDocUi ui;
     {
         CHalvexDoc doc(MakeDocEnvironment(&ui, pWaveIn.get(), pShell.get(), options.strSettings));
-        ApplyDocOptions(doc, options.nViewMode, options.strLogDir);
+        ApplyDocOptions(doc, options.nViewMode, options.strLogDir, options.bWeakSignals);
         ApplyStationOptions(doc, options.strMqttUrl, options.strStation);
         if (options.bStart) {
             doc.OnCommand(ID_PROCESS_START);

@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "decoder/Modulator.h"
+#include "synth/Modulator.h"
 #include "document/HalvexDoc.h"
-#include "messages/FrameBuilder.h"
+#include "synth/FrameBuilder.h"
 #include "platform/Clock.h"
 #include "support/FakeDocUi.h"
 #include "support/FakeWaveIn.h"

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "decoder/Modulator.h"
+#include "synth/Modulator.h"
 #include "document/CommandIds.h"
 #include "document/HalvexDoc.h"
-#include "messages/FrameBuilder.h"
+#include "synth/FrameBuilder.h"
 #include "platform/Clock.h"
 #include "platform/Shell.h"
 #include "support/FakeDocUi.h"

@@ -8,9 +8,9 @@
 #include <filesystem>
 #include <thread>
 
-#include "decoder/Modulator.h"
+#include "synth/Modulator.h"
 #include "document/HalvexDoc.h"
-#include "messages/FrameBuilder.h"
+#include "synth/FrameBuilder.h"
 #include "platform/Clock.h"
 #include "platform/FileWaveIn.h"
 #include "support/FakeDocUi.h"

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "support/DecoderTestSupport.h"
-#include "decoder/Modulator.h"
+#include "synth/Modulator.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 
 #include "support/DecoderTestSupport.h"
 #include "decoder/Demodulator.h"
-#include "decoder/Modulator.h"
+#include "synth/Modulator.h"
 #include "decoder/ReferenceDemodulator.h"
 
 namespace {

@@ -3,10 +3,10 @@
 #include <set>
 
 #include "support/DocTestSupport.h"
-#include "decoder/Modulator.h"
+#include "synth/Modulator.h"
 #include "document/CommandIds.h"
 #include "document/CommandTable.h"
-#include "messages/FrameBuilder.h"
+#include "synth/FrameBuilder.h"
 #include "platform/SettingsPaths.h"
 
 namespace {
@@ -332,6 +332,7 @@ TEST(CommandTable, IdsPromptsAndMenuPathsAsTheResourcesHaveThem)
         {32779, "Specify the directory for log files", "Log files"},
         {32787, "Only display and log messages with a valid CRC", "Require CRC"},
         {32788, "Expand the decoded hex messages", "Expand messages"},
+        {32794, "Also decode weak and drifting signals with a second receiver", "Weak signals"},
         {32793, "Specify your home location", "Home location"},
         {32810, "Specify the broker and the station name for publishing the decoded messages",
          "Station network..."},

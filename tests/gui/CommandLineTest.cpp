@@ -36,6 +36,9 @@ TEST(CommandLineTest, OptionsWithValuesInBothSpellings)
     EXPECT_EQ(ParseCommandLine({}).nViewMode, -1);
     EXPECT_TRUE(ParseCommandLine({"--help"}).bHelp);
     EXPECT_TRUE(ParseCommandLine({"--version"}).bVersion);
+    EXPECT_FALSE(o.bWeakSignals);
+    EXPECT_TRUE(ParseCommandLine({"--weak-signals"}).bWeakSignals);
+    EXPECT_NE(ParseCommandLine({"--weak-signals=1"}).strError, "");
 }
 
 TEST(CommandLineTest, BadCommandLinesAreRefusedWithAReason)

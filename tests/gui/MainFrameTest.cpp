@@ -141,7 +141,10 @@ TEST_F(MainWindowTest, MenuBarHoldsTheResourceMenusInOrder)
                 {ID_SOURCE_SOUNDCARD4, "Soundcard4"}},
                "Source");
     ExpectMenu(pDirectories, {{ID_DIRECTORIES_LOGFILES, "Log files"}}, "Directories");
-    ExpectMenu(pDecoder, {{ID_DECODER_REQUIRECRC, "Require CRC"}, {ID_DECODER_EXPANDMESSAGES, "Expand messages"}},
+    ExpectMenu(pDecoder,
+               {{ID_DECODER_REQUIRECRC, "Require CRC"},
+                {ID_DECODER_EXPANDMESSAGES, "Expand messages"},
+                {ID_DECODER_WEAKSIGNALS, "Weak signals"}},
                "Decoder");
 }
 
@@ -150,7 +153,8 @@ TEST_F(MainWindowTest, ItemsThatUpdateRulesCheckAreCheckItemsWithTheirStatusText
     Open();
     for (int id : std::vector<int>{ID_VIEW_SIGNAL, ID_VIEW_MESSAGES, ID_VIEW_SATELLITES, ID_VIEW_CHART,
                                    ID_VIEW_PASSES, ID_SOURCE_AUTOMATIC, ID_SOURCE_SOUNDCARD1, ID_SOURCE_SOUNDCARD4,
-                                   ID_DECODER_REQUIRECRC, ID_DECODER_EXPANDMESSAGES, IDR_VIEW_TOOLBAR,
+                                   ID_DECODER_REQUIRECRC, ID_DECODER_EXPANDMESSAGES, ID_DECODER_WEAKSIGNALS,
+                                   IDR_VIEW_TOOLBAR,
                                    IDR_VIEW_STATUS_BAR})
         EXPECT_TRUE(Item(id)->IsCheckable()) << id;
     for (int id : std::vector<int>{ID_PROCESS_START, ID_PROCESS_STOP, ID_OPTIONS_MIXER, ID_DIRECTORIES_LOGFILES,

@@ -12,9 +12,9 @@
 #include <wx/utils.h>
 
 #include "gui/AboutDlg.h"
-#include "decoder/Modulator.h"
+#include "synth/Modulator.h"
 #include "gui/HomeLocationDlg.h"
-#include "messages/FrameBuilder.h"
+#include "synth/FrameBuilder.h"
 
 void PumpEvents(int ms)
 {

@@ -6,7 +6,7 @@
 #include <random>
 
 #include "decoder/FrameCheck.h"
-#include "messages/FrameBuilder.h"
+#include "synth/FrameBuilder.h"
 #include "messages/Interpretation.h"
 #include "messages/MessageStore.h"
 #include "messages/SatelliteTable.h"

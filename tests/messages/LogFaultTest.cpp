@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "messages/FrameBuilder.h"
+#include "synth/FrameBuilder.h"
 #include "messages/MessageStore.h"
 #include "messages/SatelliteTable.h"
 #include "platform/Clock.h"

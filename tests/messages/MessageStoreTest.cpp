@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "decoder/FrameCheck.h"
-#include "messages/FrameBuilder.h"
+#include "synth/FrameBuilder.h"
 #include "messages/MessageStore.h"
 #include "messages/SatelliteTable.h"
 #include "platform/Clock.h"

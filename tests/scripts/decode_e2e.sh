@@ -42,6 +42,34 @@ same "inverted recording" "$T/inv.txt" "$T/inv.out"
 "$DECODE" --start $START --cp1252 "$T/rough.wav" > "$T/rough.out"
 same "noisy recording" "$T/rough.txt" "$T/rough.out"
 
+# The classic rectangular pulse, and the physical one through a receiver's
+# audio chain with noise, a wider pulse and fading.
+"$SYNTH" --start $START --pulse classic -o "$T/classic.wav" --expect "$T/classic.txt" || exit 1
+same "classic pulse promises the same lines" "$T/up.txt" "$T/classic.txt"
+"$DECODE" --start $START --cp1252 "$T/classic.wav" > "$T/classic.out"
+same "classic pulse" "$T/classic.txt" "$T/classic.out"
+"$SYNTH" --start $START --audio-chain --snr 15 --sigma 6 --fade-depth 0.3 --seed 3 -o "$T/rx.wav" || exit 1
+"$DECODE" --start $START --cp1252 "$T/rx.wav" > "$T/rx.out"
+same "receiver's audio chain" "$T/up.txt" "$T/rx.out"
+
+# With the weak-signal receiver on: the same lines where the decoder finds
+# every frame (its finds come out once, as the decoder's); and on a weak,
+# drifting pass, every line the decoder alone prints, in order, and more.
+for r in up inv rough classic rx; do
+  "$DECODE" --start $START --cp1252 --weak-signals "$T/$r.wav" > "$T/$r.weak"
+  same "--weak-signals keeps the lines ($r)" "$T/$r.out" "$T/$r.weak"
+done
+"$SYNTH" --start $START --count 2 --snr 3 --ppm 400 --seed 9 -o "$T/weak.wav" --expect "$T/weak.txt" || exit 1
+"$DECODE" --start $START --cp1252 "$T/weak.wav" > "$T/weak.design"
+"$DECODE" --start $START --cp1252 --weak-signals "$T/weak.wav" > "$T/weak.out"
+if [ "$(grep -c '' "$T/weak.out")" -gt "$(grep -c '' "$T/weak.design")" ] &&
+   [ "$(grep -Fxvf "$T/weak.txt" "$T/weak.out" | wc -l)" -eq 0 ] &&
+   diff <(grep -Fxf "$T/weak.design" "$T/weak.out") "$T/weak.design" > /dev/null; then
+  echo "ok   --weak-signals adds promised lines on a weak pass"
+else
+  echo "FAIL --weak-signals on a weak pass"; failed=1
+fi
+
 # Raw samples through a pipe.
 "$SYNTH" --start $START -o - | "$DECODE" --start $START --cp1252 -t u8 - > "$T/raw.out"
 same "raw samples on stdin" "$T/up.txt" "$T/raw.out"
@@ -66,6 +94,8 @@ grep -aq ' calc CRC 15E7\]' "$T/bad.out" || { echo "FAIL no calc CRC line"; fail
 "$DECODE" --start $START --cp1252 "$T/bad.wav" > "$T/badreq.out"
 grep -av ' calc CRC ' "$T/bad.txt" > "$T/badreq.txt"
 same "Require CRC drops the broken frame" "$T/badreq.txt" "$T/badreq.out"
+"$DECODE" --start $START --cp1252 --no-require-crc --weak-signals "$T/bad.wav" > "$T/bad.weak"
+same "--weak-signals keeps the lines (--no-require-crc)" "$T/bad.out" "$T/bad.weak"
 
 # The day's log file holds the same bytes; a missing log directory is made.
 "$DECODE" --start $START --log-dir "$T/new/logs" "$T/up.wav" > /dev/null

@@ -37,6 +37,9 @@ status 2 "spacing below 2" "$SYNTH" --spacing 1 -o "$T/x.wav"
 status 2 "bad start time" "$SYNTH" --start 2009-13-01T00:00:00Z -o "$T/x.wav"
 status 2 "missing value" "$SYNTH" -o
 status 2 "bad number" "$SYNTH" --noise abc -o "$T/x.wav"
+status 2 "unknown pulse shape" "$SYNTH" --pulse round -o "$T/x.wav"
+status 2 "physical-only option with the classic pulse" "$SYNTH" --pulse classic --sigma 3 -o "$T/x.wav"
+status 2 "fading deeper than the signal" "$SYNTH" --fade-depth 1.5 -o "$T/x.wav"
 [ ! -e "$T/x.wav" ] || { echo "FAIL usage error wrote a file"; failed=1; }
 status 1 "unwritable output" "$SYNTH" -o "$T/no/such/dir/x.wav"
 grep -q "$T/no/such/dir/x.wav" "$T/stderr" || { echo "FAIL write error names the file"; failed=1; }
@@ -57,5 +60,14 @@ cmp -s <(tail -c +45 "$T/a.wav") "$T/stdout" || { echo "FAIL WAV data differs fr
 cmp -s "$T/n1.raw" "$T/n2.raw" || { echo "FAIL same seed, different noise"; failed=1; }
 "$SYNTH" --count 0 --seconds 0 --duration 2 --noise 5 --seed 10 -o - > "$T/n3.raw"
 ! cmp -s "$T/n1.raw" "$T/n3.raw" || { echo "FAIL seed has no effect"; failed=1; }
+# The pulse shapes differ; the classic one is the rectangle of old.
+"$SYNTH" --frames short --pulse classic -o - > "$T/c.raw"
+"$SYNTH" --frames short -o - > "$T/p.raw"
+[ "$(stat -c %s "$T/c.raw")" -eq "$(stat -c %s "$T/p.raw")" ] || { echo "FAIL shapes differ in length"; failed=1; }
+! cmp -s "$T/c.raw" "$T/p.raw" || { echo "FAIL --pulse has no effect"; failed=1; }
+# The noise as a ratio: 12 dB below a peak of 80 is an RMS of 20.
+"$SYNTH" --count 0 --seconds 0 --duration 2 --level 80 --snr 12 -o - > "$T/snr.raw"
+rms=$(od -An -v -tu1 "$T/snr.raw" | awk '{for(i=1;i<=NF;i++){d=$i-128;s+=d*d;n++}} END{printf "%d", sqrt(s/n)*10}')
+[ "$rms" -ge 195 ] && [ "$rms" -le 206 ] || { echo "FAIL --snr 12 gave an RMS of $rms/10"; failed=1; }
 echo "done sizes and determinism"
 exit $failed

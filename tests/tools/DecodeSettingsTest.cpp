@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "decoder/Modulator.h"
+#include "synth/Modulator.h"
 #include "document/HalvexDoc.h"
 #include "document/Settings.h"
-#include "messages/FrameBuilder.h"
+#include "synth/FrameBuilder.h"
 #include "platform/Clock.h"
 #include "support/TestFiles.h"
 

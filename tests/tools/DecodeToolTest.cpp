@@ -18,8 +18,8 @@
 
 #include "HalvexVersion.h"
 #include "decoder/Demodulator.h"
-#include "decoder/Modulator.h"
-#include "messages/FrameBuilder.h"
+#include "synth/Modulator.h"
+#include "synth/FrameBuilder.h"
 #include "support/TestFiles.h"
 
 namespace {

@@ -43,6 +43,9 @@ const char kUsage[] =
     "                       the input at which it is made\n"
     "  --no-require-crc     also show frames whose check value does not match\n"
     "  --no-expand          do not interpret frames (no expansion lines)\n"
+    "  --weak-signals       also run the weak-signal receiver: adds the frames of\n"
+    "                       weak, drifting or band-limited signals that only it\n"
+    "                       finds (CRC-checked, stamped as the decoder would)\n"
     "  --log-dir DIR        also append the lines to the daily log files in DIR\n"
     "  --settings FILE      start from the satellite table stored in the desktop\n"
     "                       program's settings FILE and store the table back there\n"
@@ -212,6 +215,8 @@ int ParseCommandLine(int argc, char** argv, CommandLine& cl)
             cl.decode.bRequireCrc = false;
         } else if (arg == "--no-expand") {
             cl.decode.bExpand = false;
+        } else if (arg == "--weak-signals") {
+            cl.decode.bWeakSignals = true;
         } else if (arg == "--cp1252") {
             cl.bCp1252 = true;
         } else if (arg == "--json") {

@@ -1,10 +1,13 @@
 // halvex3-synth: makes a test recording of the 400 bit/s downlink: frames of
-// every kind the program reads, sent as 48 kHz unsigned 8-bit audio, with
-// optional noise, reversed polarity, clock error and DC offset; and, on
-// request, the exact lines halvex3-decode prints for it.
+// every kind the program reads, sent as 48 kHz unsigned 8-bit audio as a
+// receiver's discriminator puts it out (or with the classic rectangular
+// pulse), through a channel with optional noise, reversed polarity, clock
+// error, DC offset, fading and a receiver's audio chain; and, on request,
+// the exact lines halvex3-decode prints for it.
 #include <sndfile.h>
 
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -14,7 +17,8 @@
 
 #include "HalvexVersion.h"
 #include "messages/UtcTime.h"
-#include "messages/SynthPlan.h"
+#include "synth/PhysicalModulator.h"
+#include "synth/SynthPlan.h"
 
 namespace {
 
@@ -41,12 +45,28 @@ const char kUsage[] =
     "  --spacing S         whole seconds from one frame to the next (default 2, at least 2)\n"
     "  --seconds S         whole seconds of lead-in silence (default 1)\n"
     "  --duration S        make the recording at least S seconds long\n"
-    "  --level L           peak amplitude in sample units, 1 to 127 (default 90)\n"
-    "  --noise SD          add white noise of this standard deviation (sample units)\n"
+    "  --pulse SHAPE       physical (the default): a smooth pulse at every phase step\n"
+    "                        of the bi-phase signal, as a receiver's discriminator\n"
+    "                        puts it out; classic: the older rectangular pulse\n"
+    "  --level L           peak amplitude in sample units, 1 to 127 (default 90);\n"
+    "                      samples beyond 0..255 are clipped\n"
+    "  --snr DB            add white noise: pulse peak to noise RMS in dB\n"
+    "  --noise SD          add white noise of this RMS (sample units)\n"
     "  --invert            reverse the polarity of the signal\n"
     "  --ppm P             bit clock error in parts per million (+ is slow)\n"
     "  --dc D              add a DC offset (sample units)\n"
-    "  --seed N            noise generator seed (default 1)\n"
+    "  --seed N            noise and fading seed (default 1)\n"
+    "The physical pulse only:\n"
+    "  --sigma N           pulse width: a Gaussian of this standard deviation in\n"
+    "                      samples, 0.5 to 30 (default 4)\n"
+    "  --fade-depth D      slow fading: the signal dips to 1 - D of its level, 0 to 1\n"
+    "  --fade-rate HZ      fading cycles per second (default 0.5)\n"
+    "  --audio-chain       a receiver's audio chain: 4th-order low-pass at 2.5 kHz,\n"
+    "                      AC coupling (1st-order high-pass at 300 Hz), 75 us\n"
+    "                      de-emphasis; the noise goes through it too\n"
+    "  --low-pass HZ       only the low-pass, at this corner (0: off)\n"
+    "  --high-pass HZ      only the AC coupling, at this corner (0: off)\n"
+    "  --de-emphasis US    only the de-emphasis, of this time constant (0: off)\n"
     "  --start TIME        UTC time of the first sample, YYYY-MM-DDTHH:MM:SSZ\n"
     "                      (default: now); sets the content of bulletins and stamps\n"
     "  --expect FILE       write the lines halvex3-decode --start TIME --cp1252\n"
@@ -63,7 +83,12 @@ struct Options
     std::string strOutput;
     std::string strExpect;
     PlanOptions plan;
-    ModulatorOptions modulator;
+    ModulatorOptions modulator;   // the classic pulse
+    PhysicalOptions physical;     // the physical pulse
+    bool bClassic = false;
+    double dSnrDb = -1000.0;      // below -999: not given
+    double dNoise = -1.0;         // below 0: not given
+    bool bPhysicalOnly = false;   // an option of the physical pulse was given
     bool bRequireCrc = true;
     bool bExpand = true;
 };
@@ -134,6 +159,10 @@ int ParseArguments(int argc, char** argv, Options& o)
             return -1;
         } else if (arg == "--invert") {
             o.modulator.bInverted = true;
+            o.physical.bInverted = true;
+        } else if (arg == "--audio-chain") {
+            o.physical.SetReceiverAudioChain();
+            o.bPhysicalOnly = true;
         } else if (arg == "--no-require-crc") {
             o.bRequireCrc = false;
         } else if (arg == "--no-expand") {
@@ -141,7 +170,10 @@ int ParseArguments(int argc, char** argv, Options& o)
         } else if (arg == "-o" || arg == "--output" || arg == "--expect" || arg == "--frames" ||
                    arg == "--count" || arg == "--spacing" || arg == "--seconds" ||
                    arg == "--duration" || arg == "--level" || arg == "--noise" || arg == "--ppm" ||
-                   arg == "--dc" || arg == "--seed" || arg == "--start") {
+                   arg == "--dc" || arg == "--seed" || arg == "--start" || arg == "--pulse" ||
+                   arg == "--snr" || arg == "--sigma" || arg == "--fade-depth" ||
+                   arg == "--fade-rate" || arg == "--low-pass" || arg == "--high-pass" ||
+                   arg == "--de-emphasis") {
             if (!value(v)) {
                 return UsageError(arg + " needs a value");
             }
@@ -175,17 +207,46 @@ int ParseArguments(int argc, char** argv, Options& o)
                 ok = ParseInt(v, 0, 86400, o.plan.nLeadInSeconds);
             } else if (arg == "--duration") {
                 ok = ParseInt(v, 0, 7 * 86400, o.plan.nDurationSeconds);
+            } else if (arg == "--pulse") {
+                ok = v == "physical" || v == "classic";
+                o.bClassic = v == "classic";
             } else if (arg == "--level") {
                 ok = ParseDouble(v, 1.0, 127.0, o.modulator.dLevel);
+                o.physical.dLevel = o.modulator.dLevel;
             } else if (arg == "--noise") {
-                ok = ParseDouble(v, 0.0, 1000.0, o.modulator.dNoise);
+                ok = ParseDouble(v, 0.0, 1000.0, o.dNoise);
+                o.dSnrDb = -1000.0;
+            } else if (arg == "--snr") {
+                ok = ParseDouble(v, -40.0, 200.0, o.dSnrDb);
+                o.dNoise = -1.0;
             } else if (arg == "--ppm") {
                 ok = ParseDouble(v, -100000.0, 100000.0, o.modulator.dClockPpm);
+                o.physical.dClockPpm = o.modulator.dClockPpm;
             } else if (arg == "--dc") {
                 ok = ParseDouble(v, -255.0, 255.0, o.modulator.dDcOffset);
+                o.physical.dDcOffset = o.modulator.dDcOffset;
             } else if (arg == "--seed") {
                 ok = ParseInt(v, 0, 2147483647, seed);
                 o.modulator.nSeed = static_cast<uint32_t>(seed);
+                o.physical.nSeed = o.modulator.nSeed;
+            } else if (arg == "--sigma") {
+                ok = ParseDouble(v, 0.5, 30.0, o.physical.dSigma);
+                o.bPhysicalOnly = true;
+            } else if (arg == "--fade-depth") {
+                ok = ParseDouble(v, 0.0, 1.0, o.physical.dFadeDepth);
+                o.bPhysicalOnly = true;
+            } else if (arg == "--fade-rate") {
+                ok = ParseDouble(v, 0.0, 1000.0, o.physical.dFadeRate);
+                o.bPhysicalOnly = true;
+            } else if (arg == "--low-pass") {
+                ok = ParseDouble(v, 0.0, 20000.0, o.physical.dLowPassHz);
+                o.bPhysicalOnly = true;
+            } else if (arg == "--high-pass") {
+                ok = ParseDouble(v, 0.0, 20000.0, o.physical.dHighPassHz);
+                o.bPhysicalOnly = true;
+            } else if (arg == "--de-emphasis") {
+                ok = ParseDouble(v, 0.0, 10000.0, o.physical.dDeEmphasisUs);
+                o.bPhysicalOnly = true;
             } else if (arg == "--start") {
                 ok = ParseUtcTimestamp(v, o.plan.nStart);
             }
@@ -198,6 +259,18 @@ int ParseArguments(int argc, char** argv, Options& o)
     }
     if (o.strOutput.empty()) {
         return UsageError("no output given (-o FILE, or -o - for raw samples)");
+    }
+    if (o.bClassic && o.bPhysicalOnly) {
+        return UsageError("--sigma, fading and the audio chain need --pulse physical");
+    }
+    // The noise either way: as an RMS, or as the pulse peak's ratio to it.
+    const double level = o.modulator.dLevel;
+    if (o.dNoise >= 0.0) {
+        o.modulator.dNoise = o.dNoise;
+        o.physical.dSnrDb = o.dNoise > 0.0 ? 20.0 * std::log10(level / o.dNoise) : PhysicalOptions::kNoNoise;
+    } else if (o.dSnrDb > -999.0) {
+        o.physical.dSnrDb = o.dSnrDb;
+        o.modulator.dNoise = level * std::pow(10.0, -o.dSnrDb / 20.0);
     }
     return 0;
 }
@@ -271,9 +344,14 @@ int WriteRecording(const Options& o, const SynthPlan& plan)
     if (!writer.Open(o.strOutput, error)) {
         return WriteFailure(o.strOutput, error);
     }
-    const bool ok = RenderPlan(plan, o.modulator, [&writer](const std::vector<uint8_t>& samples) {
-        return writer.Write(samples);
-    });
+    auto write = [&writer](const std::vector<uint8_t>& samples) { return writer.Write(samples); };
+    bool ok = false;
+    if (o.bClassic) {
+        ok = RenderPlan(plan, o.modulator, write);
+    } else {
+        CPhysicalModulator modulator(o.physical);
+        ok = RenderPlan(plan, modulator, write);
+    }
     if (!writer.Close() || !ok) {
         return WriteFailure(o.strOutput, "write error");
     }

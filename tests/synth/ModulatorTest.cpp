@@ -1,4 +1,4 @@
-#include "decoder/Modulator.h"
+#include "synth/Modulator.h"
 
 #include <gtest/gtest.h>
 

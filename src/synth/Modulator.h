@@ -3,8 +3,15 @@
 // CRC) are sent between 0x7E flags with zero-bit stuffing, most significant
 // bit first, at 400 bit/s, as 48 kHz unsigned 8-bit audio the demodulator
 // reads. Used by the tests, the benchmarks and halvex3-synth.
+//
+// The pulse is the "classic" shape: a rectangle on cell samples 6 to 17,
+// just where the demodulator's decision filter looks (see Modulator.cpp).
+// It proves the decoder's logic exactly; for what a receiver really puts
+// out, use CPhysicalModulator.
 #include <cstdint>
 #include <vector>
+
+#include "synth/SignalGenerator.h"
 
 struct ModulatorOptions
 {
@@ -22,24 +29,24 @@ std::vector<uint8_t> AppendCrc(std::vector<uint8_t> body);
 // (no flags).
 std::vector<uint8_t> StuffFrameBits(const std::vector<uint8_t>& frame);
 
-class CModulator
+class CModulator : public ISignalGenerator
 {
 public:
     explicit CModulator(const ModulatorOptions& options = {});
 
     // Zero-line samples (plus noise and DC offset).
-    void AppendSilence(int nSamples);
+    void AppendSilence(int nSamples) override;
     // Idle flags: nFlags times 0x7E.
-    void AppendFlags(int nFlags);
+    void AppendFlags(int nFlags) override;
     // One frame: opening flag, stuffed frame bits, closing flag. Returns the
     // sample index at which the opening flag's first bit cell starts.
-    uint64_t AppendFrame(const std::vector<uint8_t>& frameWithCrc);
+    uint64_t AppendFrame(const std::vector<uint8_t>& frameWithCrc) override;
     // Arbitrary bits (0/1), for broken frames.
-    void AppendBits(const std::vector<uint8_t>& bits);
+    void AppendBits(const std::vector<uint8_t>& bits) override;
 
     const std::vector<uint8_t>& Samples() const { return m_bySamples; }
-    std::vector<uint8_t> TakeSamples();
-    uint64_t SampleCount() const { return m_bySamples.size(); }
+    std::vector<uint8_t> TakeSamples() override;
+    uint64_t SampleCount() const override { return m_bySamples.size(); }
 
 private:
     void AppendBit(int bit);

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "decoder/FrameCheck.h"
-#include "messages/FrameBuilder.h"
+#include "synth/FrameBuilder.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "messages/FrameBuilder.h"
+#include "synth/FrameBuilder.h"
 
 #include <algorithm>
 #include <cmath>

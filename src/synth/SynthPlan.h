@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "decoder/Modulator.h"
+#include "synth/Modulator.h"
+#include "synth/SignalGenerator.h"
 
 constexpr int kSampleRate = 48000;
 // The opening flag of every frame sits this far into a second. The decoder
@@ -60,5 +61,8 @@ std::vector<std::string> ExpectedLines(const SynthPlan& plan, int64_t nStart, bo
 // Sends the plan through the signal generator and hands the recording to
 // write in consecutive pieces (never more than about a second of silence or
 // one frame at a time). Stops and returns false as soon as write does.
+bool RenderPlan(const SynthPlan& plan, ISignalGenerator& generator,
+                const std::function<bool(const std::vector<uint8_t>&)>& write);
+// The same with the classic rectangular pulse (CModulator).
 bool RenderPlan(const SynthPlan& plan, const ModulatorOptions& options,
                 const std::function<bool(const std::vector<uint8_t>&)>& write);

@@ -1,12 +1,12 @@
-#include "messages/SynthPlan.h"
+#include "synth/SynthPlan.h"
 
 #include <algorithm>
 #include <cmath>
 #include <ctime>
 
 #include "decoder/FrameCheck.h"
-#include "decoder/Modulator.h"
-#include "messages/FrameBuilder.h"
+#include "synth/Modulator.h"
+#include "synth/FrameBuilder.h"
 #include "messages/MessageStore.h"
 #include "messages/SatelliteTable.h"
 #include "platform/Clock.h"
@@ -208,6 +208,12 @@ bool RenderPlan(const SynthPlan& plan, const ModulatorOptions& options,
                 const std::function<bool(const std::vector<uint8_t>&)>& write)
 {
     CModulator modulator(options);
+    return RenderPlan(plan, modulator, write);
+}
+
+bool RenderPlan(const SynthPlan& plan, ISignalGenerator& modulator,
+                const std::function<bool(const std::vector<uint8_t>&)>& write)
+{
     uint64_t written = 0;  // samples already handed on
     auto flush = [&]() {
         const std::vector<uint8_t> samples = modulator.TakeSamples();
