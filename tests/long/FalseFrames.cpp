@@ -31,7 +31,12 @@ namespace {
 class CCounter : public IMessageOutput
 {
 public:
-    void Write(const MessageRecord&) override { ++m_nFrames; }
+    void Write(const MessageRecord& record) override
+    {
+        ++m_nFrames;
+        // Every frame out of audio that holds none is false: show it.
+        std::printf("false frame: %s\n", record.strLine.c_str());
+    }
     uint64_t m_nFrames = 0;
 };
 
