@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Prints the sensitivity tables (share of 24-byte frames decoded on the
 # physical signal model against noise, pulse width, bit clock error, fading,
-# a receiver's audio chain and DC offset, upright and inverted, by the design
+# a receiver's audio chain and DC offset, upright and inverted, by the main
 # decoder and with the weak-signal receiver, beside the ideal bound) as
 # Markdown, as kept in the README. Builds halvex3-sensitivity first if needed.
 #

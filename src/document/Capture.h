@@ -34,7 +34,7 @@ public:
     CCapture& operator=(const CCapture&) = delete;
 
     // Opens nDevice (WAVE_MAPPER for the default), queues the four buffers
-    // and starts recording; each failed step is shown as the design's message
+    // and starts recording; each failed step is shown as the program's message
     // box text. True when recording; otherwise nothing is left open.
     bool Start(unsigned nDevice);
     // Takes the buffer at the poll index when it is done: copies it into

@@ -57,7 +57,7 @@ std::vector<WeakFrame> Receive(const std::vector<uint8_t>& samples)
     return receiver.TakeFrames();
 }
 
-int DesignFinds(const Signal& s)
+int MainDecoderFinds(const Signal& s)
 {
     CRecordingSink sink;
     CDemodulator demod(&sink);
@@ -92,7 +92,7 @@ TEST(WeakReceiver, BitClockFollowsADriftingSignalThroughLongFrames)
         o.dSnrDb = 9.0;
         o.nSeed = 7;
         const Signal s = MakeSignal(o, 6, 44, 21);
-        EXPECT_EQ(DesignFinds(s), 0) << ppm;  // what the flag's timing alone gives
+        EXPECT_EQ(MainDecoderFinds(s), 0) << ppm;  // what the flag's timing alone gives
         const std::vector<WeakFrame> got = Receive(s.samples);
         ASSERT_EQ(got.size(), s.frames.size()) << ppm;
         for (size_t i = 0; i < got.size(); ++i) {

@@ -414,7 +414,7 @@ TEST_F(DocTest, ThePassesViewIsStoredAsModeFourAndComesBack)
     {
         auto doc = MakeDoc();
         EXPECT_EQ(doc->m_nViewMode, 4);
-        doc->m_nViewMode = 3;  // back to a design view: stored as before
+        doc->m_nViewMode = 3;  // back to one of the first four views: stored as before
     }
     EXPECT_NE(ReadText(m_settings).find("\"ViewMode\"=dword:00000003\n"), std::string::npos);
     // One past the passes view is still refused.

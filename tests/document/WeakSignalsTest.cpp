@@ -95,7 +95,7 @@ TEST_F(DocTest, BlockEntryAddsTheReceiversFramesOnlyWhileWeakSignalsIsOn)
             EXPECT_TRUE(first.empty()) << first;
             continue;
         }
-        // The design's format, stamped with the document's clock.
+        // The log's format, stamped with the document's clock.
         EXPECT_EQ(first, "1234567 89A BCDEF0112233445566778899AABBCCDDEE [" +
                              first.substr(first.size() - 25, 4) + "] 2009-05-01 14:03:27");
         EXPECT_EQ(doc->m_messages.m_nMessageIndex, 1);

@@ -41,7 +41,7 @@ public:
 };
 
 // The demodulator alone on the same samples: every row it extracts costs a
-// check value too, which is the chance of a false frame it has by design.
+// check value too, which is the chance of a false frame it has in any case.
 class CCheckCounter : public IFrameSink
 {
 public:
@@ -105,11 +105,11 @@ int main(int argc, char** argv)
     CDecoderChain chain(options);
     CCounter counter;
     chain.AddOutput(counter);
-    CCheckCounter designChecks;
-    CDemodulator designAlone(&designChecks);
+    CCheckCounter plainChecks;
+    CDemodulator mainAlone(&plainChecks);
     auto feed = [&](const uint8_t* p, size_t n) {
         chain.ProcessBlock(p, n);
-        designAlone.ProcessSamples(p, n);
+        mainAlone.ProcessSamples(p, n);
     };
 
     uint64_t done = 0;
@@ -146,14 +146,14 @@ int main(int argc, char** argv)
 
     const CWeakReceiver::Statistics& st = chain.WeakReceiver()->Stats();
     const uint64_t added = chain.WeakFramesKept();
-    const uint64_t design = counter.m_nFrames - added;
+    const uint64_t plain = counter.m_nFrames - added;
     std::printf("%s %.2f h: demodulator frames %llu (check values %llu, expected by chance %.3f); "
                 "receiver: flags %llu, rows above noise %llu, "
                 "check values %llu (repair %llu), frames found %llu (dropped as the demodulator's %llu), "
                 "frames added %llu (expected by chance %.3f)\n",
                 kind.c_str(), static_cast<double>(total) / 48000.0 / 3600.0,
-                static_cast<unsigned long long>(design), static_cast<unsigned long long>(designChecks.m_nChecks),
-                static_cast<double>(designChecks.m_nChecks) / 65536.0,
+                static_cast<unsigned long long>(plain), static_cast<unsigned long long>(plainChecks.m_nChecks),
+                static_cast<double>(plainChecks.m_nChecks) / 65536.0,
                 static_cast<unsigned long long>(st.nCandidates),
                 static_cast<unsigned long long>(st.nDecoded), static_cast<unsigned long long>(st.nTrials),
                 static_cast<unsigned long long>(st.nRepairTrials),

@@ -25,7 +25,7 @@ SynthPlan Plan(int count)
 
 struct Both
 {
-    std::vector<std::string> design;  // weak-signal receiver off
+    std::vector<std::string> plain;  // weak-signal receiver off
     std::vector<std::string> weak;    // on
 };
 
@@ -37,22 +37,22 @@ Both DecodeBoth(const SynthPlan& plan, const Options& signal, bool bRequireCrc =
     options.bRequireCrc = bRequireCrc;
     Both out;
     Generator g1(signal);
-    out.design = ChainLines(plan, g1, options);
+    out.plain = ChainLines(plan, g1, options);
     options.bWeakSignals = true;
     Generator g2(signal);
     out.weak = ChainLines(plan, g2, options);
     return out;
 }
 
-// The checks every signal must pass: the design's lines are all there, in
+// The checks every signal must pass: the main decoder's lines are all there, in
 // order; every line is one the plan promises, in the plan's order, stamped
 // with the plan's second; no frame twice.
 void ExpectMerged(const SynthPlan& plan, const Both& both, const std::string& what)
 {
     const std::vector<std::string> expected = ExpectedLines(plan, kStart, true, true);
-    EXPECT_TRUE(IsSubsequence(both.design, both.weak)) << what;
+    EXPECT_TRUE(IsSubsequence(both.plain, both.weak)) << what;
     EXPECT_TRUE(IsSubsequence(both.weak, expected)) << what;
-    EXPECT_GE(both.weak.size(), both.design.size()) << what;
+    EXPECT_GE(both.weak.size(), both.plain.size()) << what;
 }
 
 }  // namespace
@@ -66,7 +66,7 @@ TEST(WeakChain, EveryTestSignalKeepsTheDesignsLinesAndAddsOnlyPromisedOnes)
     {
         const char* name;
         PhysicalOptions signal;
-        bool bReceiverAdds;  // the design decoder misses frames the receiver gets
+        bool bReceiverAdds;  // the main decoder misses frames the receiver gets
     };
     std::vector<Case> cases;
     cases.push_back({"clean", PhysicalOptions(), false});
@@ -95,11 +95,11 @@ TEST(WeakChain, EveryTestSignalKeepsTheDesignsLinesAndAddsOnlyPromisedOnes)
         const Both both = DecodeBoth<CPhysicalModulator>(plan, c.signal);
         ExpectMerged(plan, both, c.name);
         if (c.bReceiverAdds)
-            EXPECT_GT(both.weak.size(), both.design.size()) << c.name;
+            EXPECT_GT(both.weak.size(), both.plain.size()) << c.name;
         else
-            EXPECT_EQ(both.weak, both.design) << c.name;
+            EXPECT_EQ(both.weak, both.plain) << c.name;
     }
-    // Every frame of the plan at 5 dB, where the design decoder alone misses some.
+    // Every frame of the plan at 5 dB, where the main decoder alone misses some.
     EXPECT_EQ(DecodeBoth<CPhysicalModulator>(plan, cases[1].signal).weak, expected);
 
     // The older rectangular pulse, upright, inverted and rough, as the
@@ -148,10 +148,10 @@ TEST(WeakChain, WithoutRequireCrcTheReceiverStillAddsOnlyCheckedFrames)
     weak.dSnrDb = 2.0;
     weak.nSeed = 8;
     const Both both = DecodeBoth<CPhysicalModulator>(plan, weak, false);
-    EXPECT_TRUE(IsSubsequence(both.design, both.weak));
+    EXPECT_TRUE(IsSubsequence(both.plain, both.weak));
     // What the receiver added: only the good frames, never a failed one.
     std::multiset<std::string> added(both.weak.begin(), both.weak.end());
-    for (const std::string& line : both.design)
+    for (const std::string& line : both.plain)
         added.erase(added.find(line));
     ASSERT_FALSE(added.empty());
     const std::vector<std::string> good = ExpectedLines(plan, kStart, true, true);
@@ -163,7 +163,7 @@ TEST(WeakChain, WithoutRequireCrcTheReceiverStillAddsOnlyCheckedFrames)
 
 TEST(WeakChain, TurningTheReceiverOffAndOnKeepsTheDesignsLines)
 {
-    // Half-way the receiver goes off, then on again: the design's lines are
+    // Half-way the receiver goes off, then on again: the main decoder's lines are
     // untouched throughout and nothing comes out twice.
     const SynthPlan plan = Plan(2);
     PhysicalOptions o;
@@ -177,7 +177,7 @@ TEST(WeakChain, TurningTheReceiverOffAndOnKeepsTheDesignsLines)
     });
     DecodeOptions options;
     options.nStart = kStart;
-    const std::vector<std::string> design = ChainLines(samples, options);
+    const std::vector<std::string> plain = ChainLines(samples, options);
 
     CLineCollector lines;
     CDecoderChain chain(options);
@@ -190,7 +190,7 @@ TEST(WeakChain, TurningTheReceiverOffAndOnKeepsTheDesignsLines)
     chain.SetWeakSignals(true);
     chain.ProcessBlock(samples.data() + 2 * third, samples.size() - 2 * third);
     chain.Finish();
-    EXPECT_TRUE(IsSubsequence(design, lines.m_lines));
+    EXPECT_TRUE(IsSubsequence(plain, lines.m_lines));
     EXPECT_TRUE(IsSubsequence(lines.m_lines, ExpectedLines(plan, kStart, true, true)));
-    EXPECT_GT(lines.m_lines.size(), design.size());
+    EXPECT_GT(lines.m_lines.size(), plain.size());
 }

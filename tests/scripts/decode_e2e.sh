@@ -60,11 +60,11 @@ for r in up inv rough classic rx; do
   same "--weak-signals keeps the lines ($r)" "$T/$r.out" "$T/$r.weak"
 done
 "$SYNTH" --start $START --count 2 --snr 3 --ppm 400 --seed 9 -o "$T/weak.wav" --expect "$T/weak.txt" || exit 1
-"$DECODE" --start $START --cp1252 "$T/weak.wav" > "$T/weak.design"
+"$DECODE" --start $START --cp1252 "$T/weak.wav" > "$T/weak.plain"
 "$DECODE" --start $START --cp1252 --weak-signals "$T/weak.wav" > "$T/weak.out"
-if [ "$(grep -c '' "$T/weak.out")" -gt "$(grep -c '' "$T/weak.design")" ] &&
+if [ "$(grep -c '' "$T/weak.out")" -gt "$(grep -c '' "$T/weak.plain")" ] &&
    [ "$(grep -Fxvf "$T/weak.txt" "$T/weak.out" | wc -l)" -eq 0 ] &&
-   diff <(grep -Fxf "$T/weak.design" "$T/weak.out") "$T/weak.design" > /dev/null; then
+   diff <(grep -Fxf "$T/weak.plain" "$T/weak.out") "$T/weak.plain" > /dev/null; then
   echo "ok   --weak-signals adds promised lines on a weak pass"
 else
   echo "FAIL --weak-signals on a weak pass"; failed=1

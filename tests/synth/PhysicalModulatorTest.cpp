@@ -60,7 +60,7 @@ std::vector<std::vector<uint8_t>> RandomFrames(int count, int bytes, uint32_t se
     return frames;
 }
 
-int DesignDecoderFinds(const PhysicalOptions& options, const std::vector<std::vector<uint8_t>>& frames)
+int MainDecoderFinds(const PhysicalOptions& options, const std::vector<std::vector<uint8_t>>& frames)
 {
     CPhysicalModulator mod(options);
     mod.AppendSilence(1000);
@@ -218,13 +218,13 @@ TEST(PhysicalModulator, AudioChainCornersWhereTheyBelong)
                 0.01);
 }
 
-TEST(PhysicalModulator, DesignDecoderReadsACleanSignalBothWays)
+TEST(PhysicalModulator, MainDecoderReadsACleanSignalBothWays)
 {
     const auto frames = RandomFrames(40, 24, 11);
     for (bool inverted : {false, true}) {
         PhysicalOptions o;
         o.bInverted = inverted;
-        EXPECT_EQ(DesignDecoderFinds(o, frames), 40) << (inverted ? "inverted" : "upright");
+        EXPECT_EQ(MainDecoderFinds(o, frames), 40) << (inverted ? "inverted" : "upright");
     }
 }
 

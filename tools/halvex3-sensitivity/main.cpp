@@ -2,7 +2,7 @@
 // read. Sends frames of 24 bytes through the physical signal model (Gaussian
 // pulses at every phase step of the bi-phase signal, as a receiver's
 // discriminator puts them out) under one impairment at a time, upright and
-// inverted, decodes them through the decoder chain with the design decoder
+// inverted, decodes them through the decoder chain with the main decoder
 // alone and with the weak-signal receiver beside it, and prints the share of
 // frames that came back exactly, as Markdown tables for the README, beside
 // the most a matched filter that knows the timing could get.
@@ -37,7 +37,7 @@ const char kUsage[] =
     "Usage: halvex3-sensitivity [--frames N] [--seed N] [--level L] [--threads N]\n"
     "Prints the share of 24-byte frames decoded on the physical signal model\n"
     "against noise, pulse width, bit clock error, fading, a receiver's audio chain\n"
-    "and DC offset, upright and inverted, by the design decoder and with the\n"
+    "and DC offset, upright and inverted, by the main decoder and with the\n"
     "weak-signal receiver, beside the ideal bound, as Markdown tables.\n"
     "\n"
     "  --frames N    frames sent per condition and polarity (default 40)\n"
@@ -151,9 +151,9 @@ struct Condition
     std::string strLabel;
     PhysicalOptions physical;
     bool bBound = true;    // the ideal bound applies (white noise at the decision)
-    bool bClassic = false;  // also the classic pulse, design decoder
-    // Results, in percent: design and weak-signal, upright and inverted.
-    double dDesign[2] = {}, dWeak[2] = {}, dBound[2] = {-1, -1}, dClassic = -1;
+    bool bClassic = false;  // also the classic pulse, main decoder
+    // Results, in percent: main decoder and weak-signal, upright and inverted.
+    double dMain[2] = {}, dWeak[2] = {}, dBound[2] = {-1, -1}, dClassic = -1;
 };
 
 void Measure(Condition& c, const std::vector<Frame>& frames)
@@ -165,7 +165,7 @@ void Measure(Condition& c, const std::vector<Frame>& frames)
         o.nSeed = c.physical.nSeed * 2 + static_cast<uint32_t>(inverted);
         CPhysicalModulator generator(o);
         const std::vector<uint8_t> samples = Render(generator, frames, inverted == 0 && c.bBound ? c.dBound : nullptr, &o);
-        c.dDesign[inverted] = 100.0 * Decode(samples, frames, false) / n;
+        c.dMain[inverted] = 100.0 * Decode(samples, frames, false) / n;
         c.dWeak[inverted] = 100.0 * Decode(samples, frames, true) / n;
     }
     if (c.bClassic) {
@@ -350,29 +350,29 @@ int main(int argc, char** argv)
 
     std::printf("Frames of 24 bytes, %d per condition and polarity, pulse peak %g sample units "
                 "(unsigned 8-bit, 128 = zero line), pulse sigma 4 samples unless given.\n"
-                "Columns: the design decoder and the weak-signal receiver (halvex3-decode "
+                "Columns: the main decoder and the weak-signal receiver (halvex3-decode "
                 "--weak-signals), upright and inverted; the ideal bound (a matched filter that "
                 "knows the timing, see src/synth/IdealBound.h), as decided and with the most "
                 "bits the weak-signal receiver repairs.\n\n",
                 static_cast<int>(frames), level);
     for (int t = 0; t < static_cast<int>(std::size(tables)); ++t) {
         const bool classic = t == 0;
-        std::printf("%s\n\n| %s | design upright | design inverted | weak upright | weak inverted | ideal bound "
+        std::printf("%s\n\n| %s | main upright | main inverted | weak upright | weak inverted | ideal bound "
                     "| bound, %d bits repaired |%s\n|---:|---:|---:|---:|---:|---:|---:|%s\n",
-                    tables[t].szTitle, tables[t].szColumn, kRepairedBits, classic ? " design, classic pulse |" : "",
+                    tables[t].szTitle, tables[t].szColumn, kRepairedBits, classic ? " main, classic pulse |" : "",
                     classic ? "---:|" : "");
-        std::vector<double> x, design, weak, bound, repaired;
+        std::vector<double> x, plainRate, weak, bound, repaired;
         for (const Condition& c : conditions) {
             if (c.nTable != t)
                 continue;
-            std::printf("| %s | %s | %s | %s | %s | %s | %s |", c.strLabel.c_str(), Percent(c.dDesign[0]).c_str(),
-                        Percent(c.dDesign[1]).c_str(), Percent(c.dWeak[0]).c_str(), Percent(c.dWeak[1]).c_str(),
+            std::printf("| %s | %s | %s | %s | %s | %s | %s |", c.strLabel.c_str(), Percent(c.dMain[0]).c_str(),
+                        Percent(c.dMain[1]).c_str(), Percent(c.dWeak[0]).c_str(), Percent(c.dWeak[1]).c_str(),
                         Percent(c.dBound[0]).c_str(), Percent(c.dBound[1]).c_str());
             if (classic)
                 std::printf(" %s |", Percent(c.dClassic).c_str());
             std::printf("\n");
             x.push_back(c.physical.dSnrDb);
-            design.push_back((c.dDesign[0] + c.dDesign[1]) / 2);
+            plainRate.push_back((c.dMain[0] + c.dMain[1]) / 2);
             weak.push_back((c.dWeak[0] + c.dWeak[1]) / 2);
             bound.push_back(c.dBound[0]);
             repaired.push_back(c.dBound[1]);
@@ -383,9 +383,9 @@ int main(int argc, char** argv)
                 std::snprintf(text, sizeof text, std::isnan(v) ? "below the table" : "%.1f dB", v);
                 return std::string(text);
             };
-            std::printf("\n50 %% point (upright and inverted together): design %s, weak-signal %s, "
+            std::printf("\n50 %% point (upright and inverted together): main decoder %s, weak-signal %s, "
                         "ideal bound %s, with %d bits repaired %s.\n",
-                        point(HalfPoint(x, design)).c_str(), point(HalfPoint(x, weak)).c_str(),
+                        point(HalfPoint(x, plainRate)).c_str(), point(HalfPoint(x, weak)).c_str(),
                         point(HalfPoint(x, bound)).c_str(), kRepairedBits, point(HalfPoint(x, repaired)).c_str());
         }
         std::printf("\n");
