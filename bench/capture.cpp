@@ -6,13 +6,13 @@
 
 #include <filesystem>
 
-#include "synth/Modulator.h"
 #include "document/HalvexDoc.h"
-#include "synth/FrameBuilder.h"
 #include "platform/Clock.h"
 #include "support/FakeDocUi.h"
-#include "support/TestDoc.h"
 #include "support/FakeWaveIn.h"
+#include "support/TestDoc.h"
+#include "synth/FrameBuilder.h"
+#include "synth/Modulator.h"
 
 static void BM_PollCaptureOneSecond(benchmark::State& state)
 {
@@ -30,7 +30,8 @@ static void BM_PollCaptureOneSecond(benchmark::State& state)
 
     CModulator mod(ModulatorOptions{90.0, 8.0});
     while (mod.SampleCount() < 4u * 48000u) {
-        if (bWithFrames) mod.AppendFrame(BuildDateTimeStamp(2009, 121, 14, 3, 27, 0));
+        if (bWithFrames)
+            mod.AppendFrame(BuildDateTimeStamp(2009, 121, 14, 3, 27, 0));
         mod.AppendSilence(6000);
     }
     const std::vector<uint8_t>& audio = mod.Samples();

@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "decoder/Demodulator.h"
-#include "synth/Modulator.h"
 #include "decoder/ReferenceDemodulator.h"
 #include "decoder/WeakReceiver.h"
 #include "messages/DecoderChain.h"
+#include "synth/Modulator.h"
 #include "synth/PhysicalModulator.h"
 
 namespace {
@@ -39,8 +39,9 @@ std::vector<uint8_t> MakeFrames(int nSpacing)
         for (auto& b : body)
             b = static_cast<uint8_t>(rng());
         mod.AppendFrame(AppendCrc(body));
-        const int gap = nSpacing > 0 ? static_cast<int>(start + static_cast<uint64_t>(nSpacing) - mod.SampleCount())
-                                     : static_cast<int>(rng() % 4000);
+        const int gap = nSpacing > 0
+                            ? static_cast<int>(start + static_cast<uint64_t>(nSpacing) - mod.SampleCount())
+                            : static_cast<int>(rng() % 4000);
         mod.AppendSilence(gap);
     }
     return mod.TakeSamples();
@@ -144,20 +145,59 @@ void RunChain(benchmark::State& state, const std::vector<uint8_t>& samples, bool
     state.counters["lines"] = static_cast<double>(chain.Store().m_nMessageIndex);
 }
 
-void BM_Weak_Physical(benchmark::State& s) { RunWeak(s, PhysicalSignal()); }
-void BM_Weak_Noise(benchmark::State& s) { RunWeak(s, NoiseSignal()); }
-void BM_Chain_Physical(benchmark::State& s) { RunChain(s, PhysicalSignal(), false); }
-void BM_ChainWeak_Physical(benchmark::State& s) { RunChain(s, PhysicalSignal(), true); }
-void BM_ChainWeak_Noise(benchmark::State& s) { RunChain(s, NoiseSignal(), true); }
+void BM_Weak_Physical(benchmark::State& s)
+{
+    RunWeak(s, PhysicalSignal());
+}
+void BM_Weak_Noise(benchmark::State& s)
+{
+    RunWeak(s, NoiseSignal());
+}
+void BM_Chain_Physical(benchmark::State& s)
+{
+    RunChain(s, PhysicalSignal(), false);
+}
+void BM_ChainWeak_Physical(benchmark::State& s)
+{
+    RunChain(s, PhysicalSignal(), true);
+}
+void BM_ChainWeak_Noise(benchmark::State& s)
+{
+    RunChain(s, NoiseSignal(), true);
+}
 
-void BM_Production_Frames(benchmark::State& s) { Run<CDemodulator>(s, FramesSignal()); }
-void BM_ProductionBlocks_Frames(benchmark::State& s) { RunBlocks(s, FramesSignal()); }
-void BM_ProductionBlocks_Noise(benchmark::State& s) { RunBlocks(s, NoiseSignal()); }
-void BM_Reference_Frames(benchmark::State& s) { Run<CReferenceDemodulator>(s, FramesSignal()); }
-void BM_ProductionBlocks_DenseFrames(benchmark::State& s) { RunBlocks(s, DenseFramesSignal()); }
-void BM_Reference_DenseFrames(benchmark::State& s) { Run<CReferenceDemodulator>(s, DenseFramesSignal()); }
-void BM_Production_Noise(benchmark::State& s) { Run<CDemodulator>(s, NoiseSignal()); }
-void BM_Reference_Noise(benchmark::State& s) { Run<CReferenceDemodulator>(s, NoiseSignal()); }
+void BM_Production_Frames(benchmark::State& s)
+{
+    Run<CDemodulator>(s, FramesSignal());
+}
+void BM_ProductionBlocks_Frames(benchmark::State& s)
+{
+    RunBlocks(s, FramesSignal());
+}
+void BM_ProductionBlocks_Noise(benchmark::State& s)
+{
+    RunBlocks(s, NoiseSignal());
+}
+void BM_Reference_Frames(benchmark::State& s)
+{
+    Run<CReferenceDemodulator>(s, FramesSignal());
+}
+void BM_ProductionBlocks_DenseFrames(benchmark::State& s)
+{
+    RunBlocks(s, DenseFramesSignal());
+}
+void BM_Reference_DenseFrames(benchmark::State& s)
+{
+    Run<CReferenceDemodulator>(s, DenseFramesSignal());
+}
+void BM_Production_Noise(benchmark::State& s)
+{
+    Run<CDemodulator>(s, NoiseSignal());
+}
+void BM_Reference_Noise(benchmark::State& s)
+{
+    Run<CReferenceDemodulator>(s, NoiseSignal());
+}
 
 }  // namespace
 

@@ -42,7 +42,8 @@ void BM_ChartPolar64(benchmark::State& state)
     const CSatelliteTable table = FullTable(86400);
     for (auto _ : state) {
         for (int code = 0; code < CSatelliteTable::kEntries; ++code)
-            benchmark::DoNotOptimize(ComputeChartPolar(ComputeSubSatellitePoint(table, code, kNow), 52.0, -8.5));
+            benchmark::DoNotOptimize(
+                ComputeChartPolar(ComputeSubSatellitePoint(table, code, kNow), 52.0, -8.5));
     }
 }
 BENCHMARK(BM_ChartPolar64);

@@ -16,10 +16,10 @@
 #include <wx/stdpaths.h>
 
 #include "document/HalvexDoc.h"
+#include "gui/ModePaintersWx.h"
 #include "platform/Clock.h"
 #include "support/FakeDocUi.h"
 #include "support/TestDoc.h"
-#include "gui/ModePaintersWx.h"
 #include "view/PassesView.h"
 #include "view/WorldChart.h"
 

@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
-#define FUZZ_CHECK(cond)                                                                \
-    do {                                                                                \
-        if (!(cond)) {                                                                  \
+#define FUZZ_CHECK(cond)                                                                      \
+    do {                                                                                      \
+        if (!(cond)) {                                                                        \
             std::fprintf(stderr, "%s:%d: invariant failed: %s\n", __FILE__, __LINE__, #cond); \
-            std::abort();                                                               \
-        }                                                                               \
+            std::abort();                                                                     \
+        }                                                                                     \
     } while (0)
 
 // Takes leading bytes as option fields; the rest is the payload.

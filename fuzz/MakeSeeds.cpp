@@ -15,12 +15,12 @@
 #include <vector>
 
 #include "decoder/Demodulator.h"
-#include "synth/Modulator.h"
-#include "synth/PhysicalModulator.h"
 #include "document/Settings.h"
-#include "synth/FrameBuilder.h"
 #include "messages/MessageStore.h"
 #include "platform/Registry.h"
+#include "synth/FrameBuilder.h"
+#include "synth/Modulator.h"
+#include "synth/PhysicalModulator.h"
 
 namespace {
 
@@ -140,8 +140,8 @@ void InterpretationSeeds(const fs::path& root)
     for (const NamedFrame& f : Frames()) {
         FrameVerdict v;
         v.bMatched = true;
-        const std::string line = CMessageStore::FormatMessageLine(
-            f.frame.data(), static_cast<int>(f.frame.size()), v, 1241186607);
+        const std::string line =
+            CMessageStore::FormatMessageLine(f.frame.data(), static_cast<int>(f.frame.size()), v, 1241186607);
         Write(dir, f.name + "-line", Prefixed({0x00, 59}, std::vector<uint8_t>(line.begin(), line.end())));
         Write(dir, f.name + "-frame", Prefixed({0x01, 0}, f.frame));
         if (f.frame.size() > 4)
@@ -248,7 +248,8 @@ void SoundFileSeeds(const fs::path& root)
         if ((k.format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_16 && k.channels == 1 && k.rate == 8000) {
             const std::vector<uint8_t> raw(bytes.begin() + 54, bytes.end());
             Write(dir, "raw-s16-8k", Prefixed({0x0E}, raw));
-            Write(dir, "raw-s16-48k-odd", Prefixed({0x02}, std::vector<uint8_t>(raw.begin(), raw.begin() + 1001)));
+            Write(dir, "raw-s16-48k-odd",
+                  Prefixed({0x02}, std::vector<uint8_t>(raw.begin(), raw.begin() + 1001)));
         }
     }
     fs::remove(scratch, error);

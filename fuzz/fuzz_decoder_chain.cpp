@@ -19,11 +19,11 @@
 
 #include "FuzzSupport.h"
 #include "decoder/Demodulator.h"
-#include "synth/Modulator.h"
 #include "messages/DecoderChain.h"
 #include "messages/MessageStore.h"
 #include "messages/SatelliteTable.h"
 #include "platform/Clock.h"
+#include "synth/Modulator.h"
 
 namespace {
 

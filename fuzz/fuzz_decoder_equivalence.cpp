@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "FuzzSupport.h"
-#include "support/DecoderTestSupport.h"
 #include "decoder/Demodulator.h"
-#include "synth/Modulator.h"
 #include "decoder/ReferenceDemodulator.h"
+#include "support/DecoderTestSupport.h"
+#include "synth/Modulator.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

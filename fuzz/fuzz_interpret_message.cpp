@@ -66,8 +66,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         verdict.bMatched = true;
         verdict.wReceived = static_cast<uint16_t>(frame[frame.size() - 2] << 8 | frame.back());
         verdict.wComputed = verdict.wReceived;
-        line = CMessageStore::FormatMessageLine(frame.data(), static_cast<int>(frame.size()),
-                                                verdict, kNow);
+        line = CMessageStore::FormatMessageLine(frame.data(), static_cast<int>(frame.size()), verdict, kNow);
         bFromFrame = true;
     }
 

@@ -34,8 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     const std::string preset = bLatitude ? FormatLatitude(value) : FormatLongitude(value);
     int nBack = 0;
-    const double back =
-        ParseCoordinate(preset, bLatitude, [&](const std::string&) { ++nBack; });
+    const double back = ParseCoordinate(preset, bLatitude, [&](const std::string&) { ++nBack; });
     FUZZ_CHECK(nBack == 0);
     // The preset keeps four decimals of a minute.
     FUZZ_CHECK(std::fabs(back - value) <= 0.00005 / 60.0 + 1e-12);

@@ -58,8 +58,8 @@ bool SameValues(const reg::CRegFile& a, const reg::CRegFile& b)
         if (x.strKey != y.strKey || x.values.size() != y.values.size())
             return false;
         for (size_t j = 0; j < x.values.size(); ++j)
-            if (x.values[j].strName != y.values[j].strName ||
-                x.values[j].nType != y.values[j].nType || x.values[j].data != y.values[j].data)
+            if (x.values[j].strName != y.values[j].strName || x.values[j].nType != y.values[j].nType ||
+                x.values[j].data != y.values[j].data)
                 return false;
     }
     return true;
@@ -84,8 +84,7 @@ void CheckRanges(const CHalvexDoc& doc)
     FUZZ_CHECK(doc.m_messages.m_bExpandMsgs == 0 || doc.m_messages.m_bExpandMsgs == 1);
     FUZZ_CHECK(std::isfinite(doc.m_dHomeLat) && std::fabs(doc.m_dHomeLat) <= 90.0);
     FUZZ_CHECK(std::isfinite(doc.m_dHomeLon) && std::fabs(doc.m_dHomeLon) <= 180.0);
-    FUZZ_CHECK(!doc.m_messages.m_strLogDirectory.empty() &&
-               doc.m_messages.m_strLogDirectory.back() == '/');
+    FUZZ_CHECK(!doc.m_messages.m_strLogDirectory.empty() && doc.m_messages.m_strLogDirectory.back() == '/');
     for (int i = 0; i < CSatelliteTable::kEntries; ++i)
         FUZZ_CHECK(std::isfinite(doc.m_table.m_dEql[i]) && std::isfinite(doc.m_table.m_dPer[i]) &&
                    std::isfinite(doc.m_table.m_dInc[i]));

@@ -9,10 +9,10 @@
 #include <wx/log.h>
 
 #include "HalvexVersion.h"
+#include "document/StationNetwork.h"
 #include "gui/CommandLine.h"
 #include "gui/HalvexApp.h"
 #include "gui/HeadlessRunner.h"
-#include "document/StationNetwork.h"
 #include "platform/Registry.h"
 
 namespace {
@@ -32,10 +32,11 @@ public:
         wxLog::EnableLogging(bWasLogging);
         if (!bOk) {
             g_bNoDisplay = true;
-            std::fputs("halvex3: no display could be opened (DISPLAY, WAYLAND_DISPLAY); run "
-                       "without a window with 'halvex3 -Embedding', or on a virtual display "
-                       "with 'xvfb-run -a halvex3'\n",
-                       stderr);
+            std::fputs(
+                "halvex3: no display could be opened (DISPLAY, WAYLAND_DISPLAY); run "
+                "without a window with 'halvex3 -Embedding', or on a virtual display "
+                "with 'xvfb-run -a halvex3'\n",
+                stderr);
         }
         return bOk;
     }

@@ -64,8 +64,8 @@ struct CDemodulator::FastState
     // Slot s is kept at [s % 120][s / 120]: the slots of one row (a step of
     // 120) lie side by side, so a row is copied rather than gathered.
     static constexpr int kCells = kN / kCell;  // 400
-    uint8_t m_byDecision[kN] = {};  // bit decided at each starting slot
-    uint8_t m_byPacked[kN] = {};    // G(s): bits of s-840, .., s-120, s
+    uint8_t m_byDecision[kN] = {};             // bit decided at each starting slot
+    uint8_t m_byPacked[kN] = {};               // G(s): bits of s-840, .., s-120, s
     // Sums over the slots before the write index w: w-5 .. w-1, w-17 .. w-6
     // and w-23 .. w-18.
     int m_nHead = 0;
@@ -192,7 +192,8 @@ void CDemodulator::Run(size_t n, SampleAt sampleAt)
         // The bits at offsets 0, 120, .., 840 share the oldest slot's phase.
         const uint8_t* rowDecisions = f.m_byDecision + indexPhase * kCells;
         const int flagEnd = indexCell + 7;
-        const uint8_t reg = f.m_byPacked[indexPhase * kCells + (flagEnd >= kCells ? flagEnd - kCells : flagEnd)];
+        const uint8_t reg =
+            f.m_byPacked[indexPhase * kCells + (flagEnd >= kCells ? flagEnd - kCells : flagEnd)];
         uint8_t* row = m_byBitRows + m_nRowCount * kRow;
         std::memcpy(row, kCells_.cells[reg].data(), 8);
 

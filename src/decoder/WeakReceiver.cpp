@@ -29,10 +29,19 @@ struct FlagPulse
     float fSign;
 };
 constexpr std::array<FlagPulse, 13> kFlagPulses = {{
-    {0 * kBit, -1}, {1 * kBit, 1}, {2 * kBit, 1}, {3 * kBit, 1}, {4 * kBit, 1},
-    {5 * kBit, 1}, {6 * kBit, 1}, {7 * kBit, -1},
-    {1 * kBit + kHalf, -1}, {2 * kBit + kHalf, -1}, {3 * kBit + kHalf, -1},
-    {4 * kBit + kHalf, -1}, {5 * kBit + kHalf, -1},
+    {0 * kBit, -1},
+    {1 * kBit, 1},
+    {2 * kBit, 1},
+    {3 * kBit, 1},
+    {4 * kBit, 1},
+    {5 * kBit, 1},
+    {6 * kBit, 1},
+    {7 * kBit, -1},
+    {1 * kBit + kHalf, -1},
+    {2 * kBit + kHalf, -1},
+    {3 * kBit + kHalf, -1},
+    {4 * kBit + kHalf, -1},
+    {5 * kBit + kHalf, -1},
 }};
 constexpr int kFlagSpan = 7 * kBit;
 
@@ -82,7 +91,7 @@ struct CWeakReceiver::State
     std::vector<float> raw = std::vector<float>(kRing, 0.0f);     // pair sums
     std::vector<float> x = std::vector<float>(kRing, 0.0f);       // zero line removed
     std::vector<float> search = std::vector<float>(kRing, 0.0f);  // search filter output
-    int64_t n = 0;  // pair sums written
+    int64_t n = 0;                                                // pair sums written
     float fDcSum = 0.0f;
     float fNoise = 1.0f;  // mean square of the search filter output
     Kernel searchKernel = MakeGaussian(kSearchSigma);
@@ -480,7 +489,8 @@ SoftDecodeResult DecodeSoftCells(const uint8_t* cells, const float* reliability,
         std::vector<float> frame(reliability + 8, reliability + close - 7);
         if (frame.empty())
             return false;
-        std::nth_element(frame.begin(), frame.begin() + static_cast<std::ptrdiff_t>(frame.size() / 2), frame.end());
+        std::nth_element(frame.begin(), frame.begin() + static_cast<std::ptrdiff_t>(frame.size() / 2),
+                         frame.end());
         float after = 0.0f;
         for (int k = from; k < from + 8; ++k)
             after += reliability[k];
@@ -531,7 +541,8 @@ SoftDecodeResult DecodeSoftCells(const uint8_t* cells, const float* reliability,
         expectedWrong += 1.0 / (1.0 + std::exp(static_cast<double>(std::min(r, 40.0f))));
     if (expectedWrong > limits.nMaxFlips || sorted.empty())
         return result;
-    std::nth_element(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(sorted.size() / 2), sorted.end());
+    std::nth_element(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(sorted.size() / 2),
+                     sorted.end());
     if (sorted[sorted.size() / 2] > limits.fMaxTypical)
         return result;
     std::vector<int> weak;

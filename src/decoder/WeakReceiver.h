@@ -61,7 +61,7 @@ struct SoftDecodeResult
 {
     bool bFound = false;
     std::vector<uint8_t> bytes;
-    int nTrials = 0;   // check values computed
+    int nTrials = 0;  // check values computed
     int nFlipped = 0;
     int nEndCell = 0;  // last cell of the closing flag (of the bits as decided)
 };
@@ -101,12 +101,12 @@ public:
 
     struct Statistics
     {
-        uint64_t nCandidates = 0;  // flags looked at
-        uint64_t nDecoded = 0;     // rows that gave a frame of a valid length above the noise
-        uint64_t nTrials = 0;      // check values computed
+        uint64_t nCandidates = 0;    // flags looked at
+        uint64_t nDecoded = 0;       // rows that gave a frame of a valid length above the noise
+        uint64_t nTrials = 0;        // check values computed
         uint64_t nRepairTrials = 0;  // of which for flipped bits
-        uint64_t nFrames = 0;      // frames handed out
-        uint64_t nRepaired = 0;    // of which repaired
+        uint64_t nFrames = 0;        // frames handed out
+        uint64_t nRepaired = 0;      // of which repaired
     };
     const Statistics& Stats() const { return m_stats; }
     RepairLimits m_limits;

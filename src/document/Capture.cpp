@@ -122,9 +122,8 @@ bool CCapture::TakeFilledBuffer()
     //    the device claims. A short second (a failing card) is made up with
     //    the zero line: the previous second left in the processing buffer
     //    would otherwise be decoded twice.
-    const uint32_t nRecorded =
-        std::min<uint32_t>(pHdr->dwBytesRecorded.load(std::memory_order_relaxed),
-                           std::min<uint32_t>(pHdr->dwBufferLength, kBufferBytes));
+    const uint32_t nRecorded = std::min<uint32_t>(pHdr->dwBytesRecorded.load(std::memory_order_relaxed),
+                                                  std::min<uint32_t>(pHdr->dwBufferLength, kBufferBytes));
     std::memcpy(m_byProcessing, pHdr->lpData, nRecorded);
     std::memset(m_byProcessing + nRecorded, kSilence, kBufferBytes - nRecorded);
 

@@ -1,6 +1,7 @@
 #pragma once
 // Command identifiers of the program's own menu items.
-enum : int {
+enum : int
+{
     ID_PROCESS_START = 32771,
     ID_PROCESS_STOP = 32772,
     ID_OPTIONS_MIXER = 32773,

@@ -27,10 +27,7 @@ public:
         std::fprintf(stderr, "%s: %s\n", m_strProgram.c_str(), text.c_str());
     }
     bool RunHomeLocationDialog(std::string&, std::string&) override { return false; }
-    bool BrowseForFolder(const std::string&, const std::string&, std::string&) override
-    {
-        return false;
-    }
+    bool BrowseForFolder(const std::string&, const std::string&, std::string&) override { return false; }
     void SetMainWindowTitle(const std::string&) override {}
     unsigned SetViewTimer(unsigned, unsigned) override { return 0; }
     void KillViewTimer(unsigned) override {}
@@ -69,13 +66,12 @@ CHalvexDoc::CHalvexDoc(const DocEnvironment& env)
     m_bRunning = 0;
     m_bBusy = 0;
 
-    m_strProgramDir = WithTrailingSlash(
-        m_env.strProgramDir.empty() ? ExecutableDirectory() : m_env.strProgramDir);
+    m_strProgramDir =
+        WithTrailingSlash(m_env.strProgramDir.empty() ? ExecutableDirectory() : m_env.strProgramDir);
     // Log files go to the user's data directory: the program's own directory
     // is usually not writable on this platform.
-    m_messages.m_strLogDirectory = m_env.strDefaultLogDir.empty()
-                                       ? DefaultLogDirectory()
-                                       : WithTrailingSlash(m_env.strDefaultLogDir);
+    m_messages.m_strLogDirectory =
+        m_env.strDefaultLogDir.empty() ? DefaultLogDirectory() : WithTrailingSlash(m_env.strDefaultLogDir);
 
     m_messages.m_bRequireCrc = 1;
     m_messages.m_bExpandMsgs = 1;
@@ -85,8 +81,7 @@ CHalvexDoc::CHalvexDoc(const DocEnvironment& env)
     m_bRecomputeChart = 1;
     m_nViewMode = 0;
 
-    m_strSettingsPath =
-        m_env.strSettingsPath.empty() ? DefaultSettingsPath() : m_env.strSettingsPath;
+    m_strSettingsPath = m_env.strSettingsPath.empty() ? DefaultSettingsPath() : m_env.strSettingsPath;
     if (m_env.bLoadSettings)
         LoadSettings(kSettingsKey);
 
@@ -142,8 +137,8 @@ void CHalvexDoc::OnProcessStart()
         return;
 
     const int nOption = std::clamp(m_nSoundcardOption, 0, 4);
-    const unsigned nDevice = m_nDeviceId[nOption] < 0 ? wavein::WAVE_MAPPER
-                                                      : static_cast<unsigned>(m_nDeviceId[nOption]);
+    const unsigned nDevice =
+        m_nDeviceId[nOption] < 0 ? wavein::WAVE_MAPPER : static_cast<unsigned>(m_nDeviceId[nOption]);
     if (m_capture.Start(nDevice)) {
         // Running.
         m_bRunning = 1;

@@ -24,13 +24,13 @@ class IClock;
 // What the document is given by whoever creates it.
 struct DocEnvironment
 {
-    IDocUi* pUi = nullptr;              // required
-    wavein::IWaveIn* pWaveIn = nullptr;  // may be null: no sound cards
-    IShell* pShell = nullptr;           // may be null: nothing is started
-    const IClock* pClock = nullptr;     // null: the system clock
-    std::string strSettingsPath;        // settings file; empty: the default per-user file
-    std::string strProgramDir;          // directory of the executable, ending in '/'
-    std::string strDefaultLogDir;       // empty: the per-user data directory's "Log files/"
+    IDocUi* pUi = nullptr;                   // required
+    wavein::IWaveIn* pWaveIn = nullptr;      // may be null: no sound cards
+    IShell* pShell = nullptr;                // may be null: nothing is started
+    const IClock* pClock = nullptr;          // null: the system clock
+    std::string strSettingsPath;             // settings file; empty: the default per-user file
+    std::string strProgramDir;               // directory of the executable, ending in '/'
+    std::string strDefaultLogDir;            // empty: the per-user data directory's "Log files/"
     std::string strProgramName = "halvex3";  // leads the lines written to standard error
     bool bLoadSettings = true;
     bool bSaveSettings = true;
@@ -114,10 +114,10 @@ public:
     BOOL m_bWeakSignals = 0;   // Options > Decoder > Weak signals
 
     // --- Station network (Options > Station network...) --------------------
-    std::string m_strMqttUrl;      // empty: none
-    std::string m_strStation;      // empty: the host name
+    std::string m_strMqttUrl;       // empty: none
+    std::string m_strStation;       // empty: the host name
     bool m_bNetworkStored = false;  // the settings held them
-    CStationNetwork m_station;     // publishes every kept frame while m_strMqttUrl is set
+    CStationNetwork m_station;      // publishes every kept frame while m_strMqttUrl is set
 
     // The device, its buffers and headers and the poll index.
     CCapture m_capture;

@@ -13,8 +13,7 @@ class CReportingShell final : public IShell
 public:
     CReportingShell(IShell& inner, IDocUi& ui) : m_inner(inner), m_ui(ui) {}
 
-    bool ShellExecute(const std::string& verb, const std::string& file,
-                      const std::string& params) override;
+    bool ShellExecute(const std::string& verb, const std::string& file, const std::string& params) override;
     std::string LastFailure() const override { return m_inner.LastFailure(); }
 
 private:

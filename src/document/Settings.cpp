@@ -1,7 +1,7 @@
 #include "document/Settings.h"
 
-#include <cmath>
 #include <bit>
+#include <cmath>
 #include <cstring>
 #include <vector>
 
@@ -164,8 +164,7 @@ void WriteStoredValues(reg::CRegKey& key, const StoredSettings& s)
         SetDword(key, "WeakSignals", &s.bWeakSignals, sizeof s.bWeakSignals);
 }
 
-SettingsRead ReadStoredSettings(const std::string& strPath, StoredSettings& s,
-                                const std::string& strKey)
+SettingsRead ReadStoredSettings(const std::string& strPath, StoredSettings& s, const std::string& strKey)
 {
     reg::CRegKey key;
     reg::LSTATUS status = key.OpenKey(strPath, strKey);

@@ -66,7 +66,8 @@ struct StoredSettings
     void CopyTableTo(CSatelliteTable& table) const;
 };
 
-enum class SettingsRead {
+enum class SettingsRead
+{
     Loaded,      // the key existed; its valid values are in place
     NoSettings,  // no file or no key: the defaults stand
     Unreadable   // the file exists but cannot be read (reported on stderr)

@@ -83,19 +83,21 @@ MqttSettings SettingsFor(const std::string& strUrl, const std::string& strStatio
         settings.strPassword = password;
     // News of the connection comes on the publisher's thread: the terminal
     // (or the service's journal) is the one place that takes it from there.
-    settings.onReport = [](const std::string& text) {
-        std::fprintf(stderr, "halvex3: %s\n", text.c_str());
-    };
+    settings.onReport = [](const std::string& text) { std::fprintf(stderr, "halvex3: %s\n", text.c_str()); };
     return settings;
 }
 
 CStationNetwork::State FromLink(CMqttLink::State state)
 {
     switch (state) {
-    case CMqttLink::State::Connecting: return CStationNetwork::State::Connecting;
-    case CMqttLink::State::Connected: return CStationNetwork::State::Connected;
-    case CMqttLink::State::Disconnected: return CStationNetwork::State::Disconnected;
-    case CMqttLink::State::Refused: return CStationNetwork::State::Refused;
+        case CMqttLink::State::Connecting:
+            return CStationNetwork::State::Connecting;
+        case CMqttLink::State::Connected:
+            return CStationNetwork::State::Connected;
+        case CMqttLink::State::Disconnected:
+            return CStationNetwork::State::Disconnected;
+        case CMqttLink::State::Refused:
+            return CStationNetwork::State::Refused;
     }
     return CStationNetwork::State::Disconnected;
 }
@@ -158,11 +160,20 @@ std::string CStationNetwork::StatusText() const
         return {};
     std::string text;
     switch (GetState()) {
-    case State::Off: return {};
-    case State::Connecting: text = "MQTT connecting"; break;
-    case State::Connected: text = "MQTT connected"; break;
-    case State::Disconnected: text = "MQTT offline"; break;
-    case State::Refused: text = "MQTT refused"; break;
+        case State::Off:
+            return {};
+        case State::Connecting:
+            text = "MQTT connecting";
+            break;
+        case State::Connected:
+            text = "MQTT connected";
+            break;
+        case State::Disconnected:
+            text = "MQTT offline";
+            break;
+        case State::Refused:
+            text = "MQTT refused";
+            break;
     }
     // A frame or two in flight is normal; a backlog is worth showing.
     const size_t nPending = Pending();
@@ -188,8 +199,7 @@ CStationTest::~CStationTest()
     }
 }
 
-bool CStationTest::Start(const std::string& strUrl, const std::string& strStation,
-                         std::string& strError)
+bool CStationTest::Start(const std::string& strUrl, const std::string& strStation, std::string& strError)
 {
     const std::string station = strStation.empty() ? DefaultStationName() : strStation;
     if (!CheckStationName(station, strError))

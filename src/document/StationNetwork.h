@@ -19,7 +19,14 @@ class CMqttLink;
 class CStationNetwork
 {
 public:
-    enum class State { Off, Connecting, Connected, Disconnected, Refused };
+    enum class State
+    {
+        Off,
+        Connecting,
+        Connected,
+        Disconnected,
+        Refused
+    };
 
     CStationNetwork();
     ~CStationNetwork();

@@ -25,11 +25,11 @@ CAboutDlg::CAboutDlg(wxWindow* pParent)
     auto* pIcon = new wxStaticBitmap(this, wxID_ANY, ProgramBitmap());
     pIcon->SetPosition(ConvertDialogToPixels(wxPoint(11, 17)));
     // The text the dialog is built with; the version line replaces it.
-    m_pVersion = new wxStaticText(this, IDC_VERSION, "Halvex Version 1.4", wxDefaultPosition,
-                                  wxDefaultSize, wxST_NO_AUTORESIZE);
+    m_pVersion = new wxStaticText(this, IDC_VERSION, "Halvex Version 1.4", wxDefaultPosition, wxDefaultSize,
+                                  wxST_NO_AUTORESIZE);
     Place(this, m_pVersion, 40, 10, 188, 8);
-    auto* pMaker = new wxStaticText(this, wxID_ANY, "Made by Norq",
-                                    wxDefaultPosition, wxDefaultSize, wxST_NO_AUTORESIZE);
+    auto* pMaker = new wxStaticText(this, wxID_ANY, "Made by Norq", wxDefaultPosition, wxDefaultSize,
+                                    wxST_NO_AUTORESIZE);
     Place(this, pMaker, 40, 25, 119, 8);
     auto* pOk = new wxButton(this, wxID_OK, "OK");
     Place(this, pOk, 178, 34, 50, 14);

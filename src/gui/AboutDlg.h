@@ -7,7 +7,10 @@ class wxStaticText;
 class CAboutDlg : public wxDialog
 {
 public:
-    enum { IDC_VERSION = 1000 };
+    enum
+    {
+        IDC_VERSION = 1000
+    };
 
     explicit CAboutDlg(wxWindow* pParent);
 

@@ -9,7 +9,8 @@ namespace {
 
 bool IsRegularFile(const std::string& path)
 {
-    struct stat st {};
+    struct stat st
+    {};
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 

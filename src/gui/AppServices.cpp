@@ -64,7 +64,8 @@ bool ApplyStationOptions(CHalvexDoc& doc, const std::string& strMqttUrl, const s
 
 void InstallStopSignals()
 {
-    struct sigaction sa {};
+    struct sigaction sa
+    {};
     sa.sa_handler = OnStopSignal;
     sigemptyset(&sa.sa_mask);
     sa.sa_flags = SA_RESTART;

@@ -20,8 +20,7 @@ DocEnvironment MakeDocEnvironment(IDocUi* pUi, wavein::IWaveIn* pWaveIn, IShell*
                                   const std::string& strSettingsPath);
 // Applies the options that change the document after it has read its
 // settings: --view and --log-dir.
-void ApplyDocOptions(CHalvexDoc& doc, int nViewMode, const std::string& strLogDir,
-                     bool bWeakSignals = false);
+void ApplyDocOptions(CHalvexDoc& doc, int nViewMode, const std::string& strLogDir, bool bWeakSignals = false);
 // Applies --mqtt and --station (each when given) over the stored station
 // network settings, then starts publishing when there is a broker URL; false
 // when it cannot start (said through the document's user interface).

@@ -66,7 +66,8 @@ AppOptions ParseCommandLine(const std::vector<std::string>& args)
             if (takeValue()) {
                 o.nViewMode = ViewModeByName(value);
                 if (o.nViewMode < 0)
-                    o.strError = "unknown view '" + value + "' (signal, messages, satellites, chart or passes)";
+                    o.strError =
+                        "unknown view '" + value + "' (signal, messages, satellites, chart or passes)";
             }
         } else if (name == "--settings") {
             if (takeValue())
@@ -98,7 +99,8 @@ AppOptions ParseCommandLine(const std::vector<std::string>& args)
 
 std::string CommandLineHelp(const std::string& strProgram)
 {
-    return "Usage: " + strProgram + " [options]\n"
+    return "Usage: " + strProgram +
+           " [options]\n"
            "Decodes the 400 bit/s downlink of the polar-orbiting weather satellites from\n"
            "the sound card and predicts where they are.\n"
            "\n"

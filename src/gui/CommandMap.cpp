@@ -85,4 +85,3 @@ std::string CommandPrompt(int nResourceId)
             return p.psz;
     return std::string();
 }
-

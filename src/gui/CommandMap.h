@@ -4,7 +4,8 @@
 // are in document/CommandIds.h.
 #include <string>
 
-enum : int {
+enum : int
+{
     IDR_FILE_NEW = 57600,
     IDR_FILE_OPEN = 57601,
     IDR_FILE_SAVE = 57603,
@@ -53,4 +54,3 @@ int ResourceOfWxId(int nWxId);
 // the tooltip where there is one (the document's commands take theirs from
 // the document's command table). Empty for unknown numbers.
 std::string CommandPrompt(int nResourceId);
-

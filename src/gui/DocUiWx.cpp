@@ -5,10 +5,10 @@
 #include <wx/toplevel.h>
 #include <wx/window.h>
 
+#include "gui/HalvexViewWx.h"
 #include "gui/HomeLocationDlg.h"
 #include "gui/StationNetworkDlg.h"
 #include "platform/Cp1252.h"
-#include "gui/HalvexViewWx.h"
 
 wxString FromCp1252(const std::string& text)
 {

@@ -7,16 +7,16 @@
 #include <wx/dialog.h>
 #include <wx/modalhook.h>
 
+#include "document/CommandIds.h"
+#include "document/HalvexDoc.h"
+#include "document/ReportingShell.h"
+#include "document/Settings.h"
 #include "gui/AboutDlg.h"
 #include "gui/AppPaths.h"
 #include "gui/AppServices.h"
 #include "gui/CommandMap.h"
 #include "gui/DocUiWx.h"
 #include "gui/MainFrame.h"
-#include "document/CommandIds.h"
-#include "document/HalvexDoc.h"
-#include "document/Settings.h"
-#include "document/ReportingShell.h"
 #include "platform/Shell.h"
 #include "platform/WaveIn.h"
 
@@ -86,8 +86,8 @@ bool CHalvexApp::CreateMainWindow(const AppOptions& options, std::unique_ptr<wav
     m_pUi = std::make_unique<CWxDocUi>();
     // Help and the mixer say what is missing when nothing could be started.
     m_pReportingShell = std::make_unique<CReportingShell>(*m_pShell, *m_pUi);
-    m_pDoc = std::make_unique<CHalvexDoc>(MakeDocEnvironment(
-        m_pUi.get(), m_pWaveIn.get(), m_pReportingShell.get(), options.strSettings));
+    m_pDoc = std::make_unique<CHalvexDoc>(
+        MakeDocEnvironment(m_pUi.get(), m_pWaveIn.get(), m_pReportingShell.get(), options.strSettings));
     ApplyDocOptions(*m_pDoc, options.nViewMode, options.strLogDir, options.bWeakSignals);
     ApplyStationOptions(*m_pDoc, options.strMqttUrl, options.strStation);
 

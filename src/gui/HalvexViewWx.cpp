@@ -61,28 +61,28 @@ wxBitmap CHalvexView::RenderPicture(const wxSize& size)
         mem.SetFont(*wxNORMAL_FONT);
 
         switch (m_doc.m_nViewMode) {
-        case 0: {
-            // The raw signal is traced with a broad green pen.
-            wxPen pen(wxColour(0, 255, 0), 3);
-            mem.SetPen(pen);
-            PaintSignalMode(mem, m_doc);
-            mem.SetPen(*wxBLACK_PEN);
-            break;
-        }
-        case 1:
-            PaintMessagesMode(mem, m_doc);
-            break;
-        case 2:
-            PaintSatellitesMode(mem, m_doc);
-            break;
-        case 3:
-            PaintChartMode(mem, m_doc, *m_pChart);
-            break;
-        case 4:
-            PaintPassesMode(mem, m_doc, *m_pPasses);
-            break;
-        default:
-            break;  // an unknown mode shows the plain background
+            case 0: {
+                // The raw signal is traced with a broad green pen.
+                wxPen pen(wxColour(0, 255, 0), 3);
+                mem.SetPen(pen);
+                PaintSignalMode(mem, m_doc);
+                mem.SetPen(*wxBLACK_PEN);
+                break;
+            }
+            case 1:
+                PaintMessagesMode(mem, m_doc);
+                break;
+            case 2:
+                PaintSatellitesMode(mem, m_doc);
+                break;
+            case 3:
+                PaintChartMode(mem, m_doc, *m_pChart);
+                break;
+            case 4:
+                PaintPassesMode(mem, m_doc, *m_pPasses);
+                break;
+            default:
+                break;  // an unknown mode shows the plain background
         }
         mem.SelectObject(wxNullBitmap);
     }

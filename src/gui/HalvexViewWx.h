@@ -55,7 +55,7 @@ private:
     void OnTimer(wxTimerEvent& event);
 
     CHalvexDoc& m_doc;
-    std::unique_ptr<CWorldChart> m_pChart;  // about 2 MB: kept off the stack
+    std::unique_ptr<CWorldChart> m_pChart;     // about 2 MB: kept off the stack
     std::unique_ptr<CPassSchedule> m_pPasses;  // the passes mode's list, kept between drawings
     bool m_bGlobeLoaded = false;
     std::map<unsigned, std::unique_ptr<wxTimer>> m_timers;

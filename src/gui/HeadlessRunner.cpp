@@ -7,10 +7,10 @@
 #include <thread>
 #include <vector>
 
-#include "gui/AppServices.h"
 #include "document/CommandIds.h"
 #include "document/DocUi.h"
 #include "document/HalvexDoc.h"
+#include "gui/AppServices.h"
 #include "platform/Cp1252.h"
 #include "platform/Shell.h"
 #include "platform/WaveIn.h"

@@ -11,7 +11,11 @@ class wxTextCtrl;
 class CHomeLocationDlg : public wxDialog
 {
 public:
-    enum { IDC_LATITUDE = 1001, IDC_LONGITUDE = 1002 };
+    enum
+    {
+        IDC_LATITUDE = 1001,
+        IDC_LONGITUDE = 1002
+    };
 
     explicit CHomeLocationDlg(wxWindow* pParent);
 

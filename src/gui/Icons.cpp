@@ -2,10 +2,10 @@
 
 #include <wx/defs.h>
 
+#include "document/CommandIds.h"
+#include "gui/CommandMap.h"
 #include "gui/resources/ProgramXpm.h"
 #include "gui/resources/ToolbarXpm.h"
-#include "gui/CommandMap.h"
-#include "document/CommandIds.h"
 
 wxBitmap ProgramBitmap()
 {
@@ -20,25 +20,25 @@ wxIcon ProgramIcon()
 wxBitmap ToolBitmap(int nResourceId)
 {
     switch (nResourceId) {
-    case ID_PROCESS_START:
-        return wxBitmap(xpm_start);
-    case ID_PROCESS_STOP:
-        return wxBitmap(xpm_stop);
-    case ID_VIEW_SIGNAL:
-        return wxBitmap(xpm_signal);
-    case ID_VIEW_MESSAGES:
-        return wxBitmap(xpm_messages);
-    case ID_VIEW_SATELLITES:
-        return wxBitmap(xpm_sats);
-    case ID_VIEW_CHART:
-        return wxBitmap(xpm_chart);
-    case ID_VIEW_PASSES:
-        return wxBitmap(xpm_passes);
-    case IDR_APP_ABOUT:
-        return wxBitmap(xpm_about);
-    case IDR_CONTEXT_HELP:
-        return wxBitmap(xpm_contexthelp);
-    default:
-        return wxBitmap();
+        case ID_PROCESS_START:
+            return wxBitmap(xpm_start);
+        case ID_PROCESS_STOP:
+            return wxBitmap(xpm_stop);
+        case ID_VIEW_SIGNAL:
+            return wxBitmap(xpm_signal);
+        case ID_VIEW_MESSAGES:
+            return wxBitmap(xpm_messages);
+        case ID_VIEW_SATELLITES:
+            return wxBitmap(xpm_sats);
+        case ID_VIEW_CHART:
+            return wxBitmap(xpm_chart);
+        case ID_VIEW_PASSES:
+            return wxBitmap(xpm_passes);
+        case IDR_APP_ABOUT:
+            return wxBitmap(xpm_about);
+        case IDR_CONTEXT_HELP:
+            return wxBitmap(xpm_contexthelp);
+        default:
+            return wxBitmap();
     }
 }

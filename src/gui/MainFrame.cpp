@@ -7,8 +7,8 @@
 
 #include <wx/accel.h>
 #include <wx/dcclient.h>
-#include <wx/gdicmn.h>
 #include <wx/filedlg.h>
+#include <wx/gdicmn.h>
 #include <wx/menu.h>
 #include <wx/print.h>
 #include <wx/printdlg.h>
@@ -16,16 +16,16 @@
 #include <wx/toolbar.h>
 #include <wx/utils.h>
 
-#include "gui/AppPaths.h"
-#include "gui/DocUiWx.h"
-#include "gui/Icons.h"
 #include "document/CommandIds.h"
 #include "document/CommandTable.h"
 #include "document/DocUi.h"
 #include "document/HalvexDoc.h"
-#include "platform/Shell.h"
+#include "gui/AppPaths.h"
+#include "gui/DocUiWx.h"
 #include "gui/HalvexViewWx.h"
+#include "gui/Icons.h"
 #include "gui/ModePaintersWx.h"
+#include "platform/Shell.h"
 
 namespace {
 
@@ -222,13 +222,17 @@ bool CMainFrame::BuildToolBar()
         wxItemKind kind;
     };
     static const Button kButtons[] = {
-        {ID_PROCESS_START, wxITEM_NORMAL}, {ID_PROCESS_STOP, wxITEM_NORMAL},
+        {ID_PROCESS_START, wxITEM_NORMAL},
+        {ID_PROCESS_STOP, wxITEM_NORMAL},
         {0, wxITEM_SEPARATOR},
-        {ID_VIEW_SIGNAL, wxITEM_CHECK},    {ID_VIEW_MESSAGES, wxITEM_CHECK},
-        {ID_VIEW_SATELLITES, wxITEM_CHECK}, {ID_VIEW_CHART, wxITEM_CHECK},
+        {ID_VIEW_SIGNAL, wxITEM_CHECK},
+        {ID_VIEW_MESSAGES, wxITEM_CHECK},
+        {ID_VIEW_SATELLITES, wxITEM_CHECK},
+        {ID_VIEW_CHART, wxITEM_CHECK},
         {ID_VIEW_PASSES, wxITEM_CHECK},
         {0, wxITEM_SEPARATOR},
-        {IDR_APP_ABOUT, wxITEM_NORMAL},    {IDR_CONTEXT_HELP, wxITEM_NORMAL},
+        {IDR_APP_ABOUT, wxITEM_NORMAL},
+        {IDR_CONTEXT_HELP, wxITEM_NORMAL},
     };
     for (const Button& b : kButtons) {
         if (b.kind == wxITEM_SEPARATOR) {
@@ -263,14 +267,14 @@ void CMainFrame::BuildAccelerators()
     // rest of the standard set. Edit and pane commands have no handler here,
     // so their keys do nothing, as in any program without those commands.
     wxAcceleratorEntry entries[] = {
-        {wxACCEL_CTRL, 'Z', W(IDR_EDIT_UNDO)},          {wxACCEL_ALT, WXK_BACK, W(IDR_EDIT_UNDO)},
-        {wxACCEL_CTRL, 'X', W(IDR_EDIT_CUT)},           {wxACCEL_SHIFT, WXK_DELETE, W(IDR_EDIT_CUT)},
-        {wxACCEL_CTRL, 'C', W(IDR_EDIT_COPY)},          {wxACCEL_CTRL, WXK_INSERT, W(IDR_EDIT_COPY)},
-        {wxACCEL_CTRL, 'V', W(IDR_EDIT_PASTE)},         {wxACCEL_SHIFT, WXK_INSERT, W(IDR_EDIT_PASTE)},
-        {wxACCEL_NORMAL, WXK_F6, W(IDR_NEXT_PANE)},     {wxACCEL_SHIFT, WXK_F6, W(IDR_PREV_PANE)},
-        {wxACCEL_SHIFT, WXK_F1, W(IDR_CONTEXT_HELP)},   {wxACCEL_NORMAL, WXK_F1, W(IDR_HELP)},
-        {wxACCEL_CTRL, 'N', W(IDR_FILE_NEW)},           {wxACCEL_CTRL, 'O', W(IDR_FILE_OPEN)},
-        {wxACCEL_CTRL, 'S', W(IDR_FILE_SAVE)},          {wxACCEL_CTRL, 'P', W(IDR_FILE_PRINT)},
+        {wxACCEL_CTRL, 'Z', W(IDR_EDIT_UNDO)},        {wxACCEL_ALT, WXK_BACK, W(IDR_EDIT_UNDO)},
+        {wxACCEL_CTRL, 'X', W(IDR_EDIT_CUT)},         {wxACCEL_SHIFT, WXK_DELETE, W(IDR_EDIT_CUT)},
+        {wxACCEL_CTRL, 'C', W(IDR_EDIT_COPY)},        {wxACCEL_CTRL, WXK_INSERT, W(IDR_EDIT_COPY)},
+        {wxACCEL_CTRL, 'V', W(IDR_EDIT_PASTE)},       {wxACCEL_SHIFT, WXK_INSERT, W(IDR_EDIT_PASTE)},
+        {wxACCEL_NORMAL, WXK_F6, W(IDR_NEXT_PANE)},   {wxACCEL_SHIFT, WXK_F6, W(IDR_PREV_PANE)},
+        {wxACCEL_SHIFT, WXK_F1, W(IDR_CONTEXT_HELP)}, {wxACCEL_NORMAL, WXK_F1, W(IDR_HELP)},
+        {wxACCEL_CTRL, 'N', W(IDR_FILE_NEW)},         {wxACCEL_CTRL, 'O', W(IDR_FILE_OPEN)},
+        {wxACCEL_CTRL, 'S', W(IDR_FILE_SAVE)},        {wxACCEL_CTRL, 'P', W(IDR_FILE_PRINT)},
     };
     SetAcceleratorTable(wxAcceleratorTable(static_cast<int>(sizeof entries / sizeof entries[0]), entries));
 }

@@ -90,7 +90,8 @@ void PaintSignalMode(wxDC& dc, CHalvexDoc& doc)
     {
         CCrispDrawing crisp(dc);
         wxDCPenChanger green(dc, wxPen(wxColour(0, 255, 0), 3));
-        dc.DrawLine(picture.zeroLineFrom.x, picture.zeroLineFrom.y, picture.zeroLineTo.x, picture.zeroLineTo.y);
+        dc.DrawLine(picture.zeroLineFrom.x, picture.zeroLineFrom.y, picture.zeroLineTo.x,
+                    picture.zeroLineTo.y);
         wxPoint points[SignalPicture::kPoints];
         for (int j = 0; j < SignalPicture::kPoints; ++j)
             points[j] = wxPoint(picture.trace[j].x, picture.trace[j].y);
@@ -183,8 +184,7 @@ int WidestMessagesRow(wxDC& dc)
     elements.dInc = 98.99999;
     int widest = 0;
     for (const std::string& text :
-         {CMessageStore::FormatMessageLine(frame.data(), static_cast<int>(frame.size()), verdict,
-                                           lateIn2009),
+         {CMessageStore::FormatMessageLine(frame.data(), static_cast<int>(frame.size()), verdict, lateIn2009),
           FormatOrbitBulletin(elements)})
         widest = std::max(widest, dc.GetTextExtent(ScreenText(text)).GetWidth());
     return widest;
@@ -193,5 +193,6 @@ int WidestMessagesRow(wxDC& dc)
 void PaintPassesMode(wxDC& dc, CHalvexDoc& doc, CPassSchedule& schedule)
 {
     const int64_t now = doc.Clock().Now();
-    DrawTableRows(dc, ComputePassTexts(schedule.Update(doc.m_table, doc.m_dHomeLat, doc.m_dHomeLon, now), now));
+    DrawTableRows(dc,
+                  ComputePassTexts(schedule.Update(doc.m_table, doc.m_dHomeLat, doc.m_dHomeLon, now), now));
 }

@@ -83,8 +83,7 @@ bool CStationNetworkDlg::TransferDataToWindow()
     return true;
 }
 
-bool CStationNetworkDlg::ReadFields(std::string& strUrl, std::string& strStation,
-                                    std::string& strError) const
+bool CStationNetworkDlg::ReadFields(std::string& strUrl, std::string& strStation, std::string& strError) const
 {
     strUrl = Utf8(m_pUrl->GetValue().Strip(wxString::both));
     strStation = Utf8(m_pStation->GetValue().Strip(wxString::both));
@@ -158,23 +157,23 @@ void CStationNetworkDlg::OnTestTimer(wxTimerEvent&)
     ++m_nTicks;
     const std::string text = m_pStationTest->StateText();
     switch (m_pStationTest->GetState()) {
-    case CStationNetwork::State::Connected:
-        ShowResult("Test passed: " + text + ".");
-        EndTest();
-        return;
-    case CStationNetwork::State::Refused:
-    case CStationNetwork::State::Disconnected: {
-        // The connection would try again; the test has its answer.
-        std::string why = text;
-        const std::string again = "; trying again";
-        if (why.size() > again.size() && why.compare(why.size() - again.size(), again.size(), again) == 0)
-            why.erase(why.size() - again.size());
-        ShowResult("Test failed: " + why + ".");
-        EndTest();
-        return;
-    }
-    default:
-        break;
+        case CStationNetwork::State::Connected:
+            ShowResult("Test passed: " + text + ".");
+            EndTest();
+            return;
+        case CStationNetwork::State::Refused:
+        case CStationNetwork::State::Disconnected: {
+            // The connection would try again; the test has its answer.
+            std::string why = text;
+            const std::string again = "; trying again";
+            if (why.size() > again.size() && why.compare(why.size() - again.size(), again.size(), again) == 0)
+                why.erase(why.size() - again.size());
+            ShowResult("Test failed: " + why + ".");
+            EndTest();
+            return;
+        }
+        default:
+            break;
     }
     if (m_nTicks * kTickMs >= kTestSeconds * 1000) {
         ShowResult("Test failed: no answer in " + std::to_string(kTestSeconds) + " s (" + text + ").");

@@ -17,7 +17,13 @@ class CStationTest;
 class CStationNetworkDlg : public wxDialog
 {
 public:
-    enum { IDC_MQTT_URL = 1101, IDC_STATION = 1102, IDC_TEST = 1103, IDC_RESULT = 1104 };
+    enum
+    {
+        IDC_MQTT_URL = 1101,
+        IDC_STATION = 1102,
+        IDC_TEST = 1103,
+        IDC_RESULT = 1104
+    };
     // A test that neither connects nor fails in this time ends unanswered
     // (an address that swallows the connection attempt).
     static constexpr int kTestSeconds = 15;

@@ -1,11 +1,11 @@
 #include "location/Coordinate.h"
 
+#include <locale.h>
 #include <cctype>
 #include <charconv>
 #include <climits>
 #include <cmath>
 #include <cstdlib>
-#include <locale.h>
 
 namespace {
 
@@ -85,10 +85,7 @@ public:
 
 private:
     // The hemisphere letter carries the sign, so a field may not carry one.
-    bool AtSign() const
-    {
-        return m_pos < m_text.size() && (m_text[m_pos] == '-' || m_text[m_pos] == '+');
-    }
+    bool AtSign() const { return m_pos < m_text.size() && (m_text[m_pos] == '-' || m_text[m_pos] == '+'); }
 
     const std::string& m_text;
     size_t m_pos = 0;
@@ -161,8 +158,7 @@ double ParseCoordinate(const std::string& text, bool bLatitude, const MessageSin
     return value;
 }
 
-bool ReadCoordinate(const std::string& text, bool bLatitude, const MessageSink& showMessage,
-                    double& value)
+bool ReadCoordinate(const std::string& text, bool bLatitude, const MessageSink& showMessage, double& value)
 {
     auto show = [&](const char* message) {
         if (showMessage)
@@ -199,12 +195,12 @@ bool ReadCoordinate(const std::string& text, bool bLatitude, const MessageSink& 
             ++blanks;
     }
 
-    const char* const notUnderstood =
-        "Your coordinate string could not be understood.  Please try again.";
+    const char* const notUnderstood = "Your coordinate string could not be understood.  Please try again.";
     CScanner scan(body);
     if (dots >= 2) {
-        show("There are multiple decimal points in one of the coordinates.\n"
-             "Please use an unambiguous format. Eg. a space between degrees and minutes.");
+        show(
+            "There are multiple decimal points in one of the coordinates.\n"
+            "Please use an unambiguous format. Eg. a space between degrees and minutes.");
         return false;
     } else if (blanks == 0) {
         double degrees = 0.0;

@@ -19,8 +19,7 @@ double ParseCoordinate(const std::string& text, bool bLatitude, const MessageSin
 // The same reading, telling an accepted text (true, value set) from one that
 // was refused with a message (false, value 0.0). Text the fields leave over,
 // other than blanks, and a sign after the hemisphere letter are refused.
-bool ReadCoordinate(const std::string& text, bool bLatitude, const MessageSink& showMessage,
-                    double& value);
+bool ReadCoordinate(const std::string& text, bool bLatitude, const MessageSink& showMessage, double& value);
 
 // The stored location as the Home location dialog presets it:
 // "N52 30.5000" ("%c%02d %07.4lf") and "W008 36.5000" ("%c%03d %07.4lf").

@@ -63,8 +63,8 @@ void CDecoderChain::CTap::OnFrame(const uint8_t* bytes, int n, const FrameVerdic
     if (done <= 0)
         done += CDemodulator::kRingLength;
     if (verdict.bMatched)
-        c.m_seen.push_back({std::vector<uint8_t>(bytes, bytes + n),
-                            static_cast<int64_t>(c.m_nCallBase) + done - 1});
+        c.m_seen.push_back(
+            {std::vector<uint8_t>(bytes, bytes + n), static_cast<int64_t>(c.m_nCallBase) + done - 1});
     c.m_store.OnFrame(bytes, n, verdict);
 }
 

@@ -2,8 +2,8 @@
 // The receive chain of one station: 48 kHz unsigned 8-bit samples go through
 // the demodulator and the frame check into the message store, which makes the
 // message lines, interprets them and fills the satellite table; every kept
-// frame then goes to each output (the terminal, the day's log, ...). The store's clock follows the sample count
-// from a given start instant.
+// frame then goes to each output (the terminal, the day's log, ...). The store's clock follows the sample
+// count from a given start instant.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -21,10 +21,10 @@
 
 struct DecodeOptions
 {
-    int64_t nStart = 0;             // UTC instant of the first sample
+    int64_t nStart = 0;  // UTC instant of the first sample
     bool bRequireCrc = true;
     bool bExpand = true;
-    bool bWeakSignals = false;      // also run the weak-signal receiver
+    bool bWeakSignals = false;  // also run the weak-signal receiver
 };
 
 class CDecoderChain
@@ -114,7 +114,7 @@ private:
     uint64_t m_nCallBase = 0;
     int m_nCallIndex = 0;
     std::deque<Held> m_held;
-    CFrameCheck m_check;  // the receiver's frames' verdicts (the demodulator's table stays its own)
+    CFrameCheck m_check;      // the receiver's frames' verdicts (the demodulator's table stays its own)
     std::deque<Seen> m_seen;  // frames out in the last seconds, both sources
     uint64_t m_nWeakKept = 0;
     uint64_t m_nWeakDropped = 0;

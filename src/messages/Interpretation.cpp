@@ -44,8 +44,8 @@ std::string Printf(const char* format, Args... args)
 {
     char text[64];
     const int n = std::snprintf(text, sizeof text, format, args...);
-    return n > 0 ? std::string(text, static_cast<size_t>(n) < sizeof text ? static_cast<size_t>(n)
-                                                                          : sizeof text - 1)
+    return n > 0 ? std::string(
+                       text, static_cast<size_t>(n) < sizeof text ? static_cast<size_t>(n) : sizeof text - 1)
                  : std::string();
 }
 
@@ -194,18 +194,18 @@ bool InterpretLine(const std::string& line, Interpretation& result)
     result = Interpretation();
     result.kind = ClassifyMessage(line);
     switch (result.kind) {
-    case MessageKind::kOrbitBulletin:
-        if (!ReadOrbitBulletin(line, result.elements)) {
-            return false;
-        }
-        result.strExpansion = FormatOrbitBulletin(result.elements);
-        return true;
-    case MessageKind::kDateTimeStamp:
-        return ExpandDateTimeStamp(line, result.strExpansion);
-    case MessageKind::kStatusSummary:
-        return ExpandStatusSummary(line, result.strExpansion);
-    case MessageKind::kNone:
-        break;
+        case MessageKind::kOrbitBulletin:
+            if (!ReadOrbitBulletin(line, result.elements)) {
+                return false;
+            }
+            result.strExpansion = FormatOrbitBulletin(result.elements);
+            return true;
+        case MessageKind::kDateTimeStamp:
+            return ExpandDateTimeStamp(line, result.strExpansion);
+        case MessageKind::kStatusSummary:
+            return ExpandStatusSummary(line, result.strExpansion);
+        case MessageKind::kNone:
+            break;
     }
     return false;
 }

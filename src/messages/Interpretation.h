@@ -14,9 +14,9 @@
 enum class MessageKind
 {
     kNone,
-    kOrbitBulletin,   // "00000BE"
-    kDateTimeStamp,   // "00000E1"
-    kStatusSummary,   // "00000C7"
+    kOrbitBulletin,  // "00000BE"
+    kDateTimeStamp,  // "00000E1"
+    kStatusSummary,  // "00000C7"
 };
 
 // Tested in the order bulletin, date-time, status; at most one matches.
@@ -29,14 +29,14 @@ int64_t BinaryToInt(const std::string& bits);
 // What an orbit-element bulletin broadcasts, already scaled.
 struct OrbitElements
 {
-    int nCode = 0;           // satellite code 0..15
-    int64_t nEqxTime = 0;    // equator crossing, seconds since 1970 UTC
-    double dEql = 0.0;       // crossing longitude, degrees east
-    double dDl = 0.0;        // longitude increment, degrees
-    double dPerMin = 0.0;    // period, minutes
-    double dA = 0.0;         // semi-major axis, km
-    double dARate = 0.0;     // semi-major axis rate, metres per day
-    double dInc = 0.0;       // inclination, degrees
+    int nCode = 0;         // satellite code 0..15
+    int64_t nEqxTime = 0;  // equator crossing, seconds since 1970 UTC
+    double dEql = 0.0;     // crossing longitude, degrees east
+    double dDl = 0.0;      // longitude increment, degrees
+    double dPerMin = 0.0;  // period, minutes
+    double dA = 0.0;       // semi-major axis, km
+    double dARate = 0.0;   // semi-major axis rate, metres per day
+    double dInc = 0.0;     // inclination, degrees
 };
 
 // False when the code is not a hexadecimal digit, or when the frame is too

@@ -9,11 +9,11 @@
 // One kept frame, once its message line (and any expansion line) is made.
 struct MessageRecord
 {
-    int64_t nTime = 0;              // the line's UTC time, seconds since 1970
-    std::vector<uint8_t> frame;     // the frame's bytes, check bytes included
-    bool bCrcOk = false;            // the check value matched
-    std::string strLine;            // the message line as logged (code page 1252)
-    std::string strExpansion;       // the expansion line (code page 1252); empty: none made
+    int64_t nTime = 0;           // the line's UTC time, seconds since 1970
+    std::vector<uint8_t> frame;  // the frame's bytes, check bytes included
+    bool bCrcOk = false;         // the check value matched
+    std::string strLine;         // the message line as logged (code page 1252)
+    std::string strExpansion;    // the expansion line (code page 1252); empty: none made
 };
 
 class IMessageOutput

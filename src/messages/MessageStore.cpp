@@ -10,17 +10,14 @@
 #include "platform/Clock.h"
 #include "platform/FileText.h"
 
-CMessageStore::CMessageStore(CSatelliteTable& table, const IClock& clock)
-    : m_table(table), m_clock(clock)
-{
-}
+CMessageStore::CMessageStore(CSatelliteTable& table, const IClock& clock) : m_table(table), m_clock(clock) {}
 
 //  H = "%02X" of every byte, check bytes included (2n digits)
 //  H[0..6] ' ' H[7..9] ' ' H[10..2n-5] " [" H[2n-4..2n-1] [" calc CRC %04X"] "] %Y-%m-%d %H:%M:%S"
 //  Frames of 5 or 6 bytes have an empty middle group and show some check
 //  digits twice; that is the format, not a fault.
-std::string CMessageStore::FormatMessageLine(const uint8_t* bytes, int n,
-                                             const FrameVerdict& verdict, int64_t now)
+std::string CMessageStore::FormatMessageLine(const uint8_t* bytes, int n, const FrameVerdict& verdict,
+                                             int64_t now)
 {
     static const char kHex[] = "0123456789ABCDEF";
     std::string hex;
@@ -52,8 +49,7 @@ std::string CMessageStore::FormatMessageLine(const uint8_t* bytes, int n,
     return line;
 }
 
-std::string CMessageStore::StoreMessageLine(const uint8_t* bytes, int n,
-                                            const FrameVerdict& verdict)
+std::string CMessageStore::StoreMessageLine(const uint8_t* bytes, int n, const FrameVerdict& verdict)
 {
     const int slot = m_nMessageIndex;
     m_strMessages[slot] = FormatMessageLine(bytes, n, verdict, m_clock.Now());

@@ -14,13 +14,20 @@ void CSatelliteTable::Clear()
 const char* KnownSatelliteName(int code)
 {
     switch (code) {
-    case 5: return "NOAA-15";
-    case 6: return "NOAA-16";
-    case 7: return "NOAA-17";
-    case 8: return "NOAA-18";
-    case 10: return "Metop-A";
-    case 12: return "NOAA-19";
-    default: return nullptr;
+        case 5:
+            return "NOAA-15";
+        case 6:
+            return "NOAA-16";
+        case 7:
+            return "NOAA-17";
+        case 8:
+            return "NOAA-18";
+        case 10:
+            return "Metop-A";
+        case 12:
+            return "NOAA-19";
+        default:
+            return nullptr;
     }
 }
 

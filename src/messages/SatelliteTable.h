@@ -10,10 +10,10 @@ class CSatelliteTable
 public:
     static constexpr int kEntries = 64;
 
-    int32_t m_nEqx[kEntries] = {};           // crossing time, seconds since 1970 UTC (read unsigned)
-    double m_dEql[kEntries] = {};            // crossing longitude, degrees east, as broadcast
-    double m_dPer[kEntries] = {};            // period, seconds
-    double m_dInc[kEntries] = {};            // inclination, degrees
+    int32_t m_nEqx[kEntries] = {};            // crossing time, seconds since 1970 UTC (read unsigned)
+    double m_dEql[kEntries] = {};             // crossing longitude, degrees east, as broadcast
+    double m_dPer[kEntries] = {};             // period, seconds
+    double m_dInc[kEntries] = {};             // inclination, degrees
     double m_dLastGroundDist[kEntries] = {};  // km at the previous satellites drawing; never stored
 
     bool HasElements(int code) const { return m_dEql[code] != 0.0; }

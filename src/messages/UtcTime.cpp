@@ -17,8 +17,7 @@ int64_t DaysFromCivil(int64_t y, int64_t m, int64_t d)
 
 }  // namespace
 
-int64_t InstantFromDayOfYear(int64_t nYear, int64_t nDay, int64_t nHour, int64_t nMinute,
-                             int64_t nSecond)
+int64_t InstantFromDayOfYear(int64_t nYear, int64_t nDay, int64_t nHour, int64_t nMinute, int64_t nSecond)
 {
     const int64_t start = DaysFromCivil(nYear, 1, 1) * 86400;
     return start + (((nDay - 1) * 24 + nHour) * 60 + nMinute) * 60 + nSecond;

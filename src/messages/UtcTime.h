@@ -6,8 +6,7 @@
 
 // The instant year-01-01 00:00:00 UTC plus the day of year (1 = 1 January) and
 // time of day. Out-of-range parts (day 0, hour 25) simply enter the sum.
-int64_t InstantFromDayOfYear(int64_t nYear, int64_t nDay, int64_t nHour, int64_t nMinute,
-                             int64_t nSecond);
+int64_t InstantFromDayOfYear(int64_t nYear, int64_t nDay, int64_t nHour, int64_t nMinute, int64_t nSecond);
 
 // strftime-style text of the instant in UTC; empty when the instant has no
 // calendar date (far outside any year a frame can carry).

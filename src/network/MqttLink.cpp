@@ -29,8 +29,8 @@ bool AllDigits(const std::string& s)
 bool HostCharsOk(const std::string& host)
 {
     for (const char c : host) {
-        const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
-                        c == '-' || c == '_';
+        const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                        c == '.' || c == '-' || c == '_';
         if (!ok)
             return false;
     }
@@ -41,12 +41,18 @@ bool HostCharsOk(const std::string& host)
 std::string RefusalText(int rc)
 {
     switch (rc) {
-    case 1: return "unacceptable protocol version";
-    case 2: return "client identifier rejected";
-    case 3: return "server unavailable";
-    case 4: return "bad user name or password";
-    case 5: return "not authorised (wrong user name or password?)";
-    default: return "refusal code " + std::to_string(rc);
+        case 1:
+            return "unacceptable protocol version";
+        case 2:
+            return "client identifier rejected";
+        case 3:
+            return "server unavailable";
+        case 4:
+            return "bad user name or password";
+        case 5:
+            return "not authorised (wrong user name or password?)";
+        default:
+            return "refusal code " + std::to_string(rc);
     }
 }
 
@@ -106,7 +112,8 @@ bool ParseMqttUrl(const std::string& url, MqttUrl& parsed, std::string& error)
                 return false;
             }
         }
-        if (out.strHost.empty() || out.strHost.find_first_not_of("0123456789abcdefABCDEF:.") != std::string::npos) {
+        if (out.strHost.empty() ||
+            out.strHost.find_first_not_of("0123456789abcdefABCDEF:.") != std::string::npos) {
             error = "broker URL '" + url + "' has a bad IPv6 address";
             return false;
         }
@@ -271,7 +278,8 @@ void CMqttLink::OnConnect(mosquitto* mosq, void* self, int rc)
     CMqttLink& link = *static_cast<CMqttLink*>(self);
     if (rc != 0) {
         link.m_bRefusedNow = true;
-        link.SetState(State::Refused, "the broker at " + link.Where() + " refused the connection: " + RefusalText(rc));
+        link.SetState(State::Refused,
+                      "the broker at " + link.Where() + " refused the connection: " + RefusalText(rc));
         return;
     }
     link.m_bSessionUp = true;
@@ -303,8 +311,9 @@ void CMqttLink::OnMessage(mosquitto*, void* self, const mosquitto_message* messa
     CMqttLink& link = *static_cast<CMqttLink*>(self);
     if (link.m_hooks.onMessage && message->topic) {
         const char* data = static_cast<const char*>(message->payload);
-        link.m_hooks.onMessage(message->topic,
-                               data ? std::string(data, static_cast<size_t>(message->payloadlen)) : std::string());
+        link.m_hooks.onMessage(
+            message->topic,
+            data ? std::string(data, static_cast<size_t>(message->payloadlen)) : std::string());
     }
 }
 
@@ -376,8 +385,8 @@ void CMqttLink::RunOneConnection()
     if (m_bStop && m_bSessionUp && rc == MOSQ_ERR_SUCCESS) {
         // A clean end: the status says so, then goodbye (no last will).
         if (!m_options.strStatusTopic.empty() &&
-            mosquitto_publish(mosq, &m_nOfflineMid, m_options.strStatusTopic.c_str(), 7, "offline", 1, true) ==
-                MOSQ_ERR_SUCCESS) {
+            mosquitto_publish(mosq, &m_nOfflineMid, m_options.strStatusTopic.c_str(), 7, "offline", 1,
+                              true) == MOSQ_ERR_SUCCESS) {
             const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(2);
             while (!m_bOfflineDone && std::chrono::steady_clock::now() < until &&
                    mosquitto_loop(mosq, 50, 1) == MOSQ_ERR_SUCCESS) {
@@ -392,15 +401,17 @@ void CMqttLink::RunOneConnection()
                 SetState(State::Refused, "the certificate of the broker at " + Where() +
                                              " is not trusted (certificate verify failed)");
             } else {
-                SetState(State::Disconnected, "TLS with the broker at " + Where() + " failed" +
-                                                  (m_strLastTlsError.empty() ? "" : ": " + m_strLastTlsError));
+                SetState(State::Disconnected,
+                         "TLS with the broker at " + Where() + " failed" +
+                             (m_strLastTlsError.empty() ? "" : ": " + m_strLastTlsError));
             }
         } else if (!m_bStop) {
             why = rc == MOSQ_ERR_ERRNO ? std::strerror(savedErrno) : mosquitto_strerror(rc);
             if (!why.empty() && why.back() == '.')  // the library's texts end in a full stop
                 why.pop_back();
-            SetState(State::Disconnected, (m_bSessionUp ? "lost the broker at " : "cannot reach the broker at ") +
-                                              Where() + ": " + why + "; trying again");
+            SetState(State::Disconnected,
+                     (m_bSessionUp ? "lost the broker at " : "cannot reach the broker at ") + Where() + ": " +
+                         why + "; trying again");
         }
     }
     if (m_bSessionUp && m_hooks.onDisconnected)

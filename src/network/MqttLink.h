@@ -34,7 +34,7 @@ struct MqttUrl
     bool bTls = false;
     std::string strUser;  // empty: none
     std::string strHost;
-    int nPort = 1883;     // 8883 for mqtts when none is given
+    int nPort = 1883;  // 8883 for mqtts when none is given
 };
 
 // False with a reason in error when the text is not a broker URL.
@@ -54,14 +54,20 @@ constexpr const char* kMqttPasswordVariable = "HALVEX_MQTT_PASSWORD";
 class CMqttLink
 {
 public:
-    enum class State { Connecting, Connected, Disconnected, Refused };
+    enum class State
+    {
+        Connecting,
+        Connected,
+        Disconnected,
+        Refused
+    };
 
     struct Options
     {
-        std::string strClientId;      // empty: one the library makes up
-        bool bCleanSession = true;    // false: the broker keeps the session for strClientId
-        std::string strStatusTopic;   // empty: no status; else "online" retained, "offline" as will
-        int nKeepAlive = 30;          // seconds
+        std::string strClientId;     // empty: one the library makes up
+        bool bCleanSession = true;   // false: the broker keeps the session for strClientId
+        std::string strStatusTopic;  // empty: no status; else "online" retained, "offline" as will
+        int nKeepAlive = 30;         // seconds
     };
 
     // Called on the worker thread.
@@ -71,8 +77,8 @@ public:
         std::function<void(mosquitto*)> onTurn;       // every turn of the loop while connected
         std::function<void(int mid)> onPublished;     // a QoS 1 message was acknowledged
         std::function<void(const std::string& topic, const std::string& payload)> onMessage;
-        std::function<void()> onSubscribed;            // the broker acknowledged a subscription
-        std::function<void()> onDisconnected;         // the connection is gone (messages in flight are lost)
+        std::function<void()> onSubscribed;    // the broker acknowledged a subscription
+        std::function<void()> onDisconnected;  // the connection is gone (messages in flight are lost)
     };
 
     CMqttLink(const MqttSettings& settings, const Options& options, const Hooks& hooks);
@@ -116,12 +122,12 @@ private:
     mutable std::mutex m_mutex;  // guards m_strStateText and the backoff wait
     std::condition_variable m_cv;
     std::string m_strStateText;
-    std::string m_strReported;      // the last text said through onReport
+    std::string m_strReported;  // the last text said through onReport
     // Worker thread only.
     std::string m_strLastTlsError;
-    bool m_bSessionUp = false;      // this connection was accepted
-    bool m_bRefusedNow = false;     // this connection was refused
-    int m_nOfflineMid = -1;         // the "offline" status in flight at a clean stop
+    bool m_bSessionUp = false;   // this connection was accepted
+    bool m_bRefusedNow = false;  // this connection was refused
+    int m_nOfflineMid = -1;      // the "offline" status in flight at a clean stop
     bool m_bOfflineDone = false;
     std::chrono::milliseconds m_backoff{500};
 };

@@ -24,7 +24,8 @@ std::string FormatPassLine(const SatellitePass& pass)
                                 static_cast<long long>(duration % 60));
     if (n < 0)
         return std::string();
-    return std::string(buffer, static_cast<size_t>(n) < sizeof buffer ? static_cast<size_t>(n) : sizeof buffer - 1);
+    return std::string(buffer,
+                       static_cast<size_t>(n) < sizeof buffer ? static_cast<size_t>(n) : sizeof buffer - 1);
 }
 
 std::string FormatPassInstant(int64_t instant)

@@ -9,12 +9,12 @@
 namespace {
 
 constexpr double kTwoPi = 6.283185307179586;
-constexpr double kEarthRadius = 6378.1;  // km, as the look angles take it
-constexpr double kOrbitRadius = 7198.1;  // km
+constexpr double kEarthRadius = 6378.1;        // km, as the look angles take it
+constexpr double kOrbitRadius = 7198.1;        // km
 constexpr double kDayTurn = kTwoPi / 86400.0;  // the ground's turn, radians per second
 // Margins that keep the skips below on the safe side of rounding: the
 // central angle and the elevation are computed along different paths.
-constexpr double kAngleGuard = 1e-7;   // radians (a few milliseconds of motion)
+constexpr double kAngleGuard = 1e-7;  // radians (a few milliseconds of motion)
 constexpr double kRateGuard = 1.01;
 
 // One whole second as the Satellites view sees it.
@@ -40,7 +40,11 @@ class CPassProbe
 {
 public:
     CPassProbe(const CSatelliteTable& table, int code, double homeLat, double homeLon, double minElevation)
-        : m_table(table), m_nCode(code), m_dHomeLat(homeLat), m_dHomeLon(homeLon), m_dMinElevation(minElevation)
+        : m_table(table),
+          m_nCode(code),
+          m_dHomeLat(homeLat),
+          m_dHomeLon(homeLon),
+          m_dMinElevation(minElevation)
     {
         const double e = minElevation * kTwoPi / 360.0;
         // Central angle at which the elevation is e: the triangle of the
@@ -177,7 +181,8 @@ SatellitePass MakePass(const CPassProbe& probe, int code, int64_t aos, int64_t l
 
 }  // namespace
 
-double PassElevationAt(const CSatelliteTable& table, int code, double homeLat, double homeLon, int64_t instant)
+double PassElevationAt(const CSatelliteTable& table, int code, double homeLat, double homeLon,
+                       int64_t instant)
 {
     return ComputeLookAngles(ComputeSubSatellitePoint(table, code, instant), homeLat, homeLon).dElevation;
 }
@@ -218,8 +223,8 @@ std::vector<SatellitePass> FindSatellitePasses(const CSatelliteTable& table, int
     return passes;
 }
 
-std::vector<SatellitePass> FindPasses(const CSatelliteTable& table, double homeLat, double homeLon, int64_t start,
-                                      int64_t seconds, double minElevation)
+std::vector<SatellitePass> FindPasses(const CSatelliteTable& table, double homeLat, double homeLon,
+                                      int64_t start, int64_t seconds, double minElevation)
 {
     std::vector<SatellitePass> passes;
     for (int code = 0; code < CSatelliteTable::kEntries; ++code) {

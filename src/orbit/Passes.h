@@ -11,9 +11,9 @@ class CSatelliteTable;
 struct SatellitePass
 {
     int nCode = 0;
-    int64_t nAos = 0;  // first whole second at or above the minimum elevation
-    int64_t nTca = 0;  // the whole second of greatest elevation (the first, on a tie)
-    int64_t nLos = 0;  // last whole second at or above the minimum elevation
+    int64_t nAos = 0;          // first whole second at or above the minimum elevation
+    int64_t nTca = 0;          // the whole second of greatest elevation (the first, on a tie)
+    int64_t nLos = 0;          // last whole second at or above the minimum elevation
     double dAosAzimuth = 0.0;  // degrees, as the Satellites view gives it (due north 360)
     double dLosAzimuth = 0.0;
     double dMaxElevation = 0.0;  // degrees, at nTca
@@ -26,7 +26,8 @@ struct SatellitePass
 constexpr int64_t kPassSearchLimit = 2 * 86400;
 
 // The elevation the Satellites view shows for the entry at the instant.
-double PassElevationAt(const CSatelliteTable& table, int code, double homeLat, double homeLon, int64_t instant);
+double PassElevationAt(const CSatelliteTable& table, int code, double homeLat, double homeLon,
+                       int64_t instant);
 
 // The passes of one entry whose LOS is at or after start and whose AOS lies
 // before start + seconds, in time order. A pass under way at start keeps its
@@ -36,5 +37,5 @@ std::vector<SatellitePass> FindSatellitePasses(const CSatelliteTable& table, int
                                                double minElevation);
 
 // The same for every predictable entry, sorted by AOS (then by code).
-std::vector<SatellitePass> FindPasses(const CSatelliteTable& table, double homeLat, double homeLon, int64_t start,
-                                      int64_t seconds, double minElevation);
+std::vector<SatellitePass> FindPasses(const CSatelliteTable& table, double homeLat, double homeLon,
+                                      int64_t start, int64_t seconds, double minElevation);

@@ -11,13 +11,13 @@ constexpr double kDeg = 57.29577951289617;  // radians to degrees
 constexpr double kChartDeg = 57.295779512896175;
 constexpr double kPi = 3.1415926536;
 constexpr double kHalfPi = 1.5707963268;
-constexpr double kTwoPi = 6.2831853072;           // one orbit, and the chart's full turn
-constexpr double kAzimuthTurn = 6.283185308;      // the azimuth's full turn
+constexpr double kTwoPi = 6.2831853072;               // one orbit, and the chart's full turn
+constexpr double kAzimuthTurn = 6.283185308;          // the azimuth's full turn
 constexpr double kGroundTurn = 0.004166666666666667;  // degrees per second (1/240)
-constexpr double kRangeSum = 92492803.22;         // R^2 + r^2, R 6378.1 km, r 7198.1 km
-constexpr double kRangeProduct = 91820403.22;     // 2 R r
-constexpr double kElevationA = 10460084;          // 2 R times 820
-constexpr double kElevationB = 672400;            // 820^2
+constexpr double kRangeSum = 92492803.22;             // R^2 + r^2, R 6378.1 km, r 7198.1 km
+constexpr double kRangeProduct = 91820403.22;         // 2 R r
+constexpr double kElevationA = 10460084;              // 2 R times 820
+constexpr double kElevationB = 672400;                // 820^2
 constexpr double kTwoEarthRadii = 12756.2;
 constexpr double kMinAzimuthDenominator = 9.999999e-21;
 constexpr double kSineLimit = 0.999999;
@@ -177,10 +177,10 @@ LookAngles ComputeLookAngles(const SatPosition& pos, double homeLat, double home
     look.dAzimuth = 360.0 - a * kDeg;
 
     look.dRange = std::sqrt(kRangeSum - kRangeProduct * cosPsi);
-    look.dElevation =
-        std::acos(ClampUnit((look.dRange * look.dRange - kElevationA - kElevationB) / (look.dRange * kTwoEarthRadii))) *
-            kDeg -
-        90.0;
+    look.dElevation = std::acos(ClampUnit((look.dRange * look.dRange - kElevationA - kElevationB) /
+                                          (look.dRange * kTwoEarthRadii))) *
+                          kDeg -
+                      90.0;
     return look;
 }
 
@@ -202,7 +202,8 @@ ChartPolar ComputeChartPolar(const SatPosition& pos, double homeLat, double home
     const double b = (90.0 - pos.dLat) * kRad;
     const double l = (homeLon - pos.dLon) * kRad;
 
-    const double psi = std::acos(ClampUnit(std::cos(a) * std::cos(b) + std::sin(a) * std::sin(b) * std::cos(l)));
+    const double psi =
+        std::acos(ClampUnit(std::cos(a) * std::cos(b) + std::sin(a) * std::sin(b) * std::cos(l)));
     ChartPolar polar;
     polar.dDistanceDeg = psi * kChartDeg;
 

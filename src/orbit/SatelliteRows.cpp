@@ -9,15 +9,16 @@ std::string FormatSatelliteLine(int code, const SatPosition& pos, const LookAngl
 {
     // The degree sign is the code page 1252 byte 0xB0 (kept apart from the
     // letters that follow so that it stays one escape).
-    static const char kFormat[] = "%s lat %6.2lf\xB0"
-                                  " lon %7.2lf\xB0"
-                                  " az %03.0lf\xB0"
-                                  " alt %3.0lf\xB0"
-                                  " range %5.0lfkm %+5.1lfkHz@466MHz";
+    static const char kFormat[] =
+        "%s lat %6.2lf\xB0"
+        " lon %7.2lf\xB0"
+        " az %03.0lf\xB0"
+        " alt %3.0lf\xB0"
+        " range %5.0lfkm %+5.1lfkHz@466MHz";
     const std::string name = SatelliteName(code);
     char buffer[160];
-    const int needed = std::snprintf(buffer, sizeof buffer, kFormat, name.c_str(), pos.dLat, pos.dLon, look.dAzimuth,
-                                     look.dElevation, look.dRange, dopplerKHz);
+    const int needed = std::snprintf(buffer, sizeof buffer, kFormat, name.c_str(), pos.dLat, pos.dLon,
+                                     look.dAzimuth, look.dElevation, look.dRange, dopplerKHz);
     if (needed < 0)
         return std::string();
     if (static_cast<size_t>(needed) < sizeof buffer)

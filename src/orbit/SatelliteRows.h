@@ -14,8 +14,8 @@ class IClock;
 struct SatelliteRow
 {
     int nCode = 0;
-    int nY = 0;            // top of the row in pixels: 15 per row shown above it
-    std::string strText;   // code page 1252 (the degree sign is byte 0xB0)
+    int nY = 0;           // top of the row in pixels: 15 per row shown above it
+    std::string strText;  // code page 1252 (the degree sign is byte 0xB0)
 };
 
 constexpr int kSatelliteRowHeight = 15;

@@ -12,7 +12,8 @@ void CLogOutput::Write(const MessageRecord& record)
 {
     if (!AppendDailyLogLine(m_strDirectory, record.nTime, record.strLine))
         ++m_nUnlogged;
-    if (!record.strExpansion.empty() && !AppendDailyLogLine(m_strDirectory, record.nTime, record.strExpansion))
+    if (!record.strExpansion.empty() &&
+        !AppendDailyLogLine(m_strDirectory, record.nTime, record.strExpansion))
         ++m_nUnlogged;
 }
 

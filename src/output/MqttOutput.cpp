@@ -133,7 +133,8 @@ bool CMqttOutput::Finish()
     const uint64_t lost = Pending() + Dropped();
     if (lost > 0)
         Report(std::to_string(lost) + (lost == 1 ? " frame" : " frames") +
-               " could not be delivered to the broker (" + std::to_string(Dropped()) + " dropped from a full queue)");
+               " could not be delivered to the broker (" + std::to_string(Dropped()) +
+               " dropped from a full queue)");
     return lost == 0 && !refused;
 }
 

@@ -32,7 +32,8 @@ bool ParseStationReport(const std::string& topic, const std::string& payload, St
         return false;
     }
     if (!text("hex", r.strHex, true) || r.strHex.empty() || r.strHex.size() % 2 != 0 ||
-        !std::all_of(r.strHex.begin(), r.strHex.end(), [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); })) {
+        !std::all_of(r.strHex.begin(), r.strHex.end(),
+                     [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); })) {
         error = "no \"hex\" of whole bytes";
         return false;
     }

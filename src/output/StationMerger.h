@@ -15,12 +15,12 @@
 // One station's report of one frame, as published.
 struct StationReport
 {
-    int64_t nTime = 0;          // from "time"
-    std::string strHex;         // "hex", upper-case
+    int64_t nTime = 0;   // from "time"
+    std::string strHex;  // "hex", upper-case
     bool bCrcOk = false;
-    std::string strLine;        // UTF-8
-    std::string strExpansion;   // UTF-8; empty: none
-    std::string strStation;     // "station", or the topic's middle part when the object names none
+    std::string strLine;       // UTF-8
+    std::string strExpansion;  // UTF-8; empty: none
+    std::string strStation;    // "station", or the topic's middle part when the object names none
 };
 
 // Reads a message from halvex/<station>/frames; false with the reason when it

@@ -20,17 +20,21 @@ CDesktopShell::CDesktopShell(std::string strPath) : m_strPath(std::move(strPath)
 
 std::string CDesktopShell::FindProgram(const std::string& name) const
 {
-    if (name.empty()) return {};
-    if (name.find('/') != std::string::npos) return access(name.c_str(), X_OK) == 0 ? name : std::string();
+    if (name.empty())
+        return {};
+    if (name.find('/') != std::string::npos)
+        return access(name.c_str(), X_OK) == 0 ? name : std::string();
     size_t start = 0;
     while (start <= m_strPath.size()) {
         size_t end = m_strPath.find(':', start);
-        if (end == std::string::npos) end = m_strPath.size();
+        if (end == std::string::npos)
+            end = m_strPath.size();
         // An empty entry is the current directory.
         std::string full = end > start ? m_strPath.substr(start, end - start) : std::string(1, '.');
         full += '/';
         full += name;
-        struct stat st{};
+        struct stat st
+        {};
         if (stat(full.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(full.c_str(), X_OK) == 0)
             return full;
         start = end + 1;
@@ -47,15 +51,19 @@ std::vector<std::string> CDesktopShell::CommandFor(const std::string& verb, cons
     // user picks the card there. They are accepted and not passed on.
     (void)params;
     if (file == "sndvol32") {
-        if (std::string p = FindProgram("pavucontrol"); !p.empty()) return {p, "--tab=4"};
-        if (std::string p = FindProgram("gnome-control-center"); !p.empty()) return {p, "sound"};
+        if (std::string p = FindProgram("pavucontrol"); !p.empty())
+            return {p, "--tab=4"};
+        if (std::string p = FindProgram("gnome-control-center"); !p.empty())
+            return {p, "sound"};
         std::string term = FindProgram("x-terminal-emulator");
         std::string mixer = FindProgram("alsamixer");
-        if (!term.empty() && !mixer.empty()) return {term, "-e", mixer};
+        if (!term.empty() && !mixer.empty())
+            return {term, "-e", mixer};
         return {};
     }
     if ((verb.empty() || verb == "open") && !file.empty()) {
-        if (std::string p = FindProgram("xdg-open"); !p.empty()) return {p, file};
+        if (std::string p = FindProgram("xdg-open"); !p.empty())
+            return {p, file};
     }
     return {};
 }
@@ -87,7 +95,8 @@ bool CDesktopShell::ShellExecute(const std::string& verb, const std::string& fil
 
 bool CDesktopShell::SpawnDetached(const std::vector<std::string>& argv)
 {
-    if (argv.empty()) return false;
+    if (argv.empty())
+        return false;
     // A short-lived shell starts the program in the background and exits at
     // once; waiting for the shell reaps it, and the program, now a child of
     // init, is reaped there. The arguments travel as positional parameters,
@@ -95,16 +104,20 @@ bool CDesktopShell::SpawnDetached(const std::vector<std::string>& argv)
     std::vector<std::string> args = {"/bin/sh", "-c", "\"$@\" </dev/null >/dev/null 2>&1 &", "sh"};
     args.insert(args.end(), argv.begin(), argv.end());
     std::vector<char*> cargs;
-    for (std::string& a : args) cargs.push_back(a.data());
+    for (std::string& a : args)
+        cargs.push_back(a.data());
     cargs.push_back(nullptr);
 
     pid_t pid = -1;
-    if (posix_spawn(&pid, "/bin/sh", nullptr, nullptr, cargs.data(), environ) != 0) return false;
+    if (posix_spawn(&pid, "/bin/sh", nullptr, nullptr, cargs.data(), environ) != 0)
+        return false;
     int status = 0;
     while (waitpid(pid, &status, 0) < 0) {
         // Reaped already by someone ignoring SIGCHLD: it was started.
-        if (errno == ECHILD) return true;
-        if (errno != EINTR) return false;
+        if (errno == ECHILD)
+            return true;
+        if (errno != EINTR)
+            return false;
     }
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }

@@ -17,8 +17,7 @@ public:
     // strPath: the search path; empty takes the PATH of the environment.
     explicit CDesktopShell(std::string strPath = {});
 
-    bool ShellExecute(const std::string& verb, const std::string& file,
-                      const std::string& params) override;
+    bool ShellExecute(const std::string& verb, const std::string& file, const std::string& params) override;
     // Names the program that is missing (xdg-open, or the mixers looked for)
     // or the one that could not be started.
     std::string LastFailure() const override { return m_strLastFailure; }

@@ -48,7 +48,8 @@ FileRead ReadWholeFile(const std::string& strPath, uintmax_t nMaxBytes, std::str
         strError = ErrnoText(errno);
         return FileRead::Unreadable;
     }
-    struct stat st {};
+    struct stat st
+    {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
         strError = "not a regular file";
@@ -125,7 +126,8 @@ bool AppendWholeText(const std::string& strPath, const std::string& text)
     const int fd = ::open(strPath.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0)
         return false;
-    struct stat before {};
+    struct stat before
+    {};
     bool ok = ::fstat(fd, &before) == 0;
     if (ok && !WriteAll(fd, text)) {
         ok = false;

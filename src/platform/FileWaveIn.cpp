@@ -43,14 +43,12 @@ CFileWaveIn::~CFileWaveIn()
         m_thread.join();
 }
 
-bool CFileWaveIn::LoadAsU8(const std::string& strPath, std::vector<uint8_t>& samples,
-                           std::string& strError)
+bool CFileWaveIn::LoadAsU8(const std::string& strPath, std::vector<uint8_t>& samples, std::string& strError)
 {
     samples.clear();
     const ReadResult result = ReadSamples(
         FileSource(strPath),
-        [&](const uint8_t* block, size_t n) { samples.insert(samples.end(), block, block + n); },
-        strError);
+        [&](const uint8_t* block, size_t n) { samples.insert(samples.end(), block, block + n); }, strError);
     // A damaged file plays what could be read, as the decoder decodes it.
     return result != ReadResult::CannotOpen;
 }
@@ -68,8 +66,10 @@ unsigned CFileWaveIn::GetNumDevs()
 
 unsigned CFileWaveIn::GetDevCaps(unsigned deviceId, WaveInCaps* caps, unsigned capsSize)
 {
-    if (deviceId != 0 && deviceId != WAVE_MAPPER) return MMSYSERR_BADDEVICEID;
-    if (caps == nullptr || capsSize < kWaveInCapsSize) return MMSYSERR_INVALPARAM;
+    if (deviceId != 0 && deviceId != WAVE_MAPPER)
+        return MMSYSERR_BADDEVICEID;
+    if (caps == nullptr || capsSize < kWaveInCapsSize)
+        return MMSYSERR_INVALPARAM;
     *caps = WaveInCaps{};
     std::string name = BaseName(m_strPath);
     std::memcpy(caps->szPname, name.data(), std::min<size_t>(name.size(), kMaxPnameLen - 1));
@@ -79,14 +79,19 @@ unsigned CFileWaveIn::GetDevCaps(unsigned deviceId, WaveInCaps* caps, unsigned c
 
 unsigned CFileWaveIn::Open(HWAVEIN* handle, unsigned deviceId, const WaveFormat* format)
 {
-    if (handle == nullptr) return MMSYSERR_INVALPARAM;
-    if (deviceId != 0 && deviceId != WAVE_MAPPER) return MMSYSERR_BADDEVICEID;
-    if (!IsCaptureFormat(format)) return WAVERR_BADFORMAT;
+    if (handle == nullptr)
+        return MMSYSERR_INVALPARAM;
+    if (deviceId != 0 && deviceId != WAVE_MAPPER)
+        return MMSYSERR_BADDEVICEID;
+    if (!IsCaptureFormat(format))
+        return WAVERR_BADFORMAT;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        if (m_bOpen) return MMSYSERR_ALLOCATED;
+        if (m_bOpen)
+            return MMSYSERR_ALLOCATED;
     }
-    if (m_thread.joinable()) m_thread.join();
+    if (m_thread.joinable())
+        m_thread.join();
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_strError.clear();
@@ -136,9 +141,11 @@ unsigned CFileWaveIn::AddBuffer(HWAVEIN handle, WaveHdr* hdr, unsigned hdrSize)
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         r = CheckHandle(handle);
-        if (r == MMSYSERR_NOERROR) r = m_queue.Add(hdr, hdrSize);
+        if (r == MMSYSERR_NOERROR)
+            r = m_queue.Add(hdr, hdrSize);
     }
-    if (r == MMSYSERR_NOERROR) m_wake.notify_all();
+    if (r == MMSYSERR_NOERROR)
+        m_wake.notify_all();
     return r;
 }
 
@@ -146,7 +153,8 @@ unsigned CFileWaveIn::Start(HWAVEIN handle)
 {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        if (CheckHandle(handle) != MMSYSERR_NOERROR) return MMSYSERR_INVALHANDLE;
+        if (CheckHandle(handle) != MMSYSERR_NOERROR)
+            return MMSYSERR_INVALHANDLE;
         m_bRecording = true;
     }
     m_wake.notify_all();
@@ -156,7 +164,8 @@ unsigned CFileWaveIn::Start(HWAVEIN handle)
 unsigned CFileWaveIn::Reset(HWAVEIN handle)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    if (CheckHandle(handle) != MMSYSERR_NOERROR) return MMSYSERR_INVALHANDLE;
+    if (CheckHandle(handle) != MMSYSERR_NOERROR)
+        return MMSYSERR_INVALHANDLE;
     m_bRecording = false;
     m_queue.ReturnAll();
     return MMSYSERR_NOERROR;
@@ -166,15 +175,18 @@ unsigned CFileWaveIn::Close(HWAVEIN handle)
 {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        if (CheckHandle(handle) != MMSYSERR_NOERROR) return MMSYSERR_INVALHANDLE;
-        if (!m_queue.Empty()) return WAVERR_STILLPLAYING;
+        if (CheckHandle(handle) != MMSYSERR_NOERROR)
+            return MMSYSERR_INVALHANDLE;
+        if (!m_queue.Empty())
+            return WAVERR_STILLPLAYING;
         m_bOpen = false;
         m_bRecording = false;
         m_bQuit = true;
         m_bStopReading = true;
     }
     m_wake.notify_all();
-    if (m_thread.joinable()) m_thread.join();
+    if (m_thread.joinable())
+        m_thread.join();
     return MMSYSERR_NOERROR;
 }
 
@@ -184,7 +196,8 @@ bool CFileWaveIn::PlayLocked(std::unique_lock<std::mutex>& lock, const uint8_t* 
     const bool bPaced = m_dPacing > 0.0;
     const double bytesPerSecond = kRate * m_dPacing;
     while (n > 0) {
-        if (m_bQuit) return false;
+        if (m_bQuit)
+            return false;
         if (!m_bRecording) {
             m_bWasRecording = false;
             m_wake.wait(lock, [this] { return m_bQuit || m_bRecording; });
@@ -216,7 +229,8 @@ bool CFileWaveIn::PlayLocked(std::unique_lock<std::mutex>& lock, const uint8_t* 
         }
         // Bytes that find no queued buffer pass by, as on a sound card.
         m_queue.Deliver(data, static_cast<size_t>(take));
-        if (data != nullptr) data += take;
+        if (data != nullptr)
+            data += take;
         n -= take;
     }
     return true;
@@ -228,7 +242,8 @@ void CFileWaveIn::DeliveryThread()
     input.pStop = &m_bStopReading;
     bool bStarted = false;
     auto started = [&](std::unique_lock<std::mutex>&) {
-        if (bStarted) return;
+        if (bStarted)
+            return;
         bStarted = true;
         m_readState = ReadState::Playing;
         m_wake.notify_all();
@@ -239,7 +254,8 @@ void CFileWaveIn::DeliveryThread()
         [&](const uint8_t* block, size_t n) {
             std::unique_lock<std::mutex> lock(m_mutex);
             started(lock);
-            if (!PlayLocked(lock, block, n)) m_bStopReading = true;
+            if (!PlayLocked(lock, block, n))
+                m_bStopReading = true;
         },
         strError);
 

@@ -37,8 +37,7 @@ public:
     // Reads a whole sound file as unsigned 8-bit mono 48 kHz samples, as the
     // device plays it. False (with the reason in strError) when the file
     // cannot be read or converted.
-    static bool LoadAsU8(const std::string& strPath, std::vector<uint8_t>& samples,
-                         std::string& strError);
+    static bool LoadAsU8(const std::string& strPath, std::vector<uint8_t>& samples, std::string& strError);
 
     // "cannot read FILE: reason" after a failed Open (empty after a good one).
     std::string LastError() const override;
@@ -54,7 +53,12 @@ public:
     unsigned Close(wavein::HWAVEIN handle) override;
 
 private:
-    enum class ReadState { Starting, Playing, Failed };
+    enum class ReadState
+    {
+        Starting,
+        Playing,
+        Failed
+    };
 
     wavein::HWAVEIN Handle() const
     {

@@ -127,7 +127,8 @@ public:
         pa_proplist_sets(props.get(), PA_PROP_APPLICATION_ID, "halvex3");
         pa_proplist_sets(props.get(), PA_PROP_APPLICATION_VERSION, HALVEX_VERSION);
         pa_proplist_sets(props.get(), PA_PROP_APPLICATION_ICON_NAME, "audio-input-microphone");
-        m_ctx.reset(pa_context_new_with_proplist(pa_threaded_mainloop_get_api(Loop()), "Halvex", props.get()));
+        m_ctx.reset(
+            pa_context_new_with_proplist(pa_threaded_mainloop_get_api(Loop()), "Halvex", props.get()));
         if (!m_ctx || pa_threaded_mainloop_start(Loop()) < 0) {
             strError = "cannot connect to the sound server: the connection could not be set up";
             return MMSYSERR_NODRIVER;
@@ -190,9 +191,12 @@ struct SourceListState
 void OnSourceInfo(pa_context*, const pa_source_info* info, int eol, void* userdata)
 {
     auto* state = static_cast<SourceListState*>(userdata);
-    if (eol < 0) state->bFailed = true;
-    if (eol != 0 || info == nullptr) return;
-    if (info->monitor_of_sink != PA_INVALID_INDEX) return;  // what a sink plays, not an input
+    if (eol < 0)
+        state->bFailed = true;
+    if (eol != 0 || info == nullptr)
+        return;
+    if (info->monitor_of_sink != PA_INVALID_INDEX)
+        return;  // what a sink plays, not an input
     CPulseWaveIn::Source s;
     s.strName = info->name ? info->name : "";
     s.strDescription = info->description ? info->description : s.strName;
@@ -216,7 +220,8 @@ unsigned ListSourcesLocked(CPulseSession& session, std::vector<CPulseWaveIn::Sou
     const bool bFinished = WaitLocked(
         session.Loop(), [pOp] { return pa_operation_get_state(pOp) != PA_OPERATION_RUNNING; },
         CPulseWaveIn::kTimeoutMs);
-    if (!bFinished) pa_operation_cancel(pOp);
+    if (!bFinished)
+        pa_operation_cancel(pOp);
     pa_operation_set_state_callback(pOp, nullptr, nullptr);
     if (!bFinished || state.bFailed) {
         sources.clear();
@@ -245,7 +250,8 @@ public:
             CLoopLock lock(m_session.Loop());
             pa_stream_set_read_callback(m_stream.get(), nullptr, nullptr);
             pa_stream_set_state_callback(m_stream.get(), nullptr, nullptr);
-            if (PA_STREAM_IS_GOOD(pa_stream_get_state(m_stream.get()))) pa_stream_disconnect(m_stream.get());
+            if (PA_STREAM_IS_GOOD(pa_stream_get_state(m_stream.get())))
+                pa_stream_disconnect(m_stream.get());
             m_stream.reset();
         }
         m_session.Disconnect();
@@ -257,10 +263,12 @@ public:
         while (pa_stream_readable_size(stream) > 0) {
             const void* data = nullptr;
             size_t n = 0;
-            if (pa_stream_peek(stream, &data, &n) < 0 || n == 0) break;
+            if (pa_stream_peek(stream, &data, &n) < 0 || n == 0)
+                break;
             // data null: a hole in the stream, recorded as the zero line so
             // later samples keep their place in time.
-            if (self->m_bRecording) self->m_queue.Deliver(static_cast<const uint8_t*>(data), n);
+            if (self->m_bRecording)
+                self->m_queue.Deliver(static_cast<const uint8_t*>(data), n);
             pa_stream_drop(stream);
         }
     }
@@ -269,14 +277,16 @@ public:
     unsigned Open(const std::string& strDevice, std::string& strError)
     {
         unsigned r = m_session.Connect(strError);
-        if (r != MMSYSERR_NOERROR) return r;
+        if (r != MMSYSERR_NOERROR)
+            return r;
         CLoopLock lock(m_session.Loop());
         return OpenLocked(strDevice, strError);
     }
 
     void Cork(bool bCork)
     {
-        if (!m_stream || pa_stream_get_state(m_stream.get()) != PA_STREAM_READY) return;
+        if (!m_stream || pa_stream_get_state(m_stream.get()) != PA_STREAM_READY)
+            return;
         OperationPtr op(pa_stream_cork(m_stream.get(), bCork ? 1 : 0, nullptr, nullptr));
     }
 
@@ -309,7 +319,8 @@ private:
         // Corked until Start, as a freshly opened card does not record yet.
         auto flags = static_cast<pa_stream_flags_t>(PA_STREAM_START_CORKED | PA_STREAM_ADJUST_LATENCY);
         const std::string strWhat = strDevice.empty() ? "the default source" : "source " + strDevice;
-        if (pa_stream_connect_record(stream, strDevice.empty() ? nullptr : strDevice.c_str(), &attr, flags) < 0) {
+        if (pa_stream_connect_record(stream, strDevice.empty() ? nullptr : strDevice.c_str(), &attr, flags) <
+            0) {
             strError = "the sound server refused to record from " + strWhat + ": " +
                        pa_strerror(pa_context_errno(m_session.Context()));
             return MMSYSERR_NOTENABLED;
@@ -321,7 +332,8 @@ private:
                 return s == PA_STREAM_READY || !PA_STREAM_IS_GOOD(s);
             },
             kTimeoutMs);
-        if (bSettled && pa_stream_get_state(stream) == PA_STREAM_READY) return MMSYSERR_NOERROR;
+        if (bSettled && pa_stream_get_state(stream) == PA_STREAM_READY)
+            return MMSYSERR_NOERROR;
         const int nError = pa_context_errno(m_session.Context());
         strError = "the sound server refused to record from " + strWhat + ": " +
                    (bSettled ? pa_strerror(nError) : "no answer within two seconds");
@@ -350,7 +362,8 @@ unsigned CPulseWaveIn::ListSources(std::vector<Source>& sources, std::string& st
     sources.clear();
     CPulseSession session;
     unsigned r = session.Connect(strError);
-    if (r != MMSYSERR_NOERROR) return r;
+    if (r != MMSYSERR_NOERROR)
+        return r;
     CLoopLock lock(session.Loop());
     return ListSourcesLocked(session, sources, strError);
 }
@@ -370,7 +383,8 @@ unsigned CPulseWaveIn::ScanSources(std::vector<Source>& sources)
 unsigned CPulseWaveIn::SourceNameOf(unsigned deviceId, std::string& strName)
 {
     strName.clear();
-    if (deviceId == WAVE_MAPPER) return MMSYSERR_NOERROR;
+    if (deviceId == WAVE_MAPPER)
+        return MMSYSERR_NOERROR;
     std::vector<Source> sources;
     unsigned r = MMSYSERR_NODRIVER;
     {
@@ -400,16 +414,19 @@ unsigned CPulseWaveIn::SourceNameOf(unsigned deviceId, std::string& strName)
 unsigned CPulseWaveIn::GetNumDevs()
 {
     std::vector<Source> sources;
-    if (ScanSources(sources) != MMSYSERR_NOERROR) return 0;
+    if (ScanSources(sources) != MMSYSERR_NOERROR)
+        return 0;
     return static_cast<unsigned>(sources.size());
 }
 
 unsigned CPulseWaveIn::GetDevCaps(unsigned deviceId, WaveInCaps* caps, unsigned capsSize)
 {
-    if (caps == nullptr || capsSize < kWaveInCapsSize) return MMSYSERR_INVALPARAM;
+    if (caps == nullptr || capsSize < kWaveInCapsSize)
+        return MMSYSERR_INVALPARAM;
     std::vector<Source> sources;
     unsigned r = ScanSources(sources);
-    if (r != MMSYSERR_NOERROR) return r;
+    if (r != MMSYSERR_NOERROR)
+        return r;
     std::string name;
     if (deviceId == WAVE_MAPPER) {
         name = "Default source";
@@ -426,11 +443,14 @@ unsigned CPulseWaveIn::GetDevCaps(unsigned deviceId, WaveInCaps* caps, unsigned 
 
 unsigned CPulseWaveIn::Open(HWAVEIN* handle, unsigned deviceId, const WaveFormat* format)
 {
-    if (handle == nullptr) return MMSYSERR_INVALPARAM;
-    if (!IsCaptureFormat(format)) return WAVERR_BADFORMAT;
+    if (handle == nullptr)
+        return MMSYSERR_INVALPARAM;
+    if (!IsCaptureFormat(format))
+        return WAVERR_BADFORMAT;
     std::string strDevice;
     unsigned r = SourceNameOf(deviceId, strDevice);
-    if (r != MMSYSERR_NOERROR) return r;
+    if (r != MMSYSERR_NOERROR)
+        return r;
     auto recording = std::make_unique<CRecording>();
     std::string strError;
     r = recording->Open(strDevice, strError);
@@ -463,7 +483,8 @@ CPulseWaveIn::CRecording* CPulseWaveIn::Find(HWAVEIN handle)
 unsigned CPulseWaveIn::PrepareHeader(HWAVEIN handle, WaveHdr* hdr, unsigned hdrSize)
 {
     CRecording* recording = Find(handle);
-    if (recording == nullptr) return MMSYSERR_INVALHANDLE;
+    if (recording == nullptr)
+        return MMSYSERR_INVALHANDLE;
     CLoopLock lock(recording->m_session.Loop());
     return recording->m_queue.Prepare(hdr, hdrSize);
 }
@@ -471,7 +492,8 @@ unsigned CPulseWaveIn::PrepareHeader(HWAVEIN handle, WaveHdr* hdr, unsigned hdrS
 unsigned CPulseWaveIn::UnprepareHeader(HWAVEIN handle, WaveHdr* hdr, unsigned hdrSize)
 {
     CRecording* recording = Find(handle);
-    if (recording == nullptr) return MMSYSERR_INVALHANDLE;
+    if (recording == nullptr)
+        return MMSYSERR_INVALHANDLE;
     CLoopLock lock(recording->m_session.Loop());
     return recording->m_queue.Unprepare(hdr, hdrSize);
 }
@@ -479,7 +501,8 @@ unsigned CPulseWaveIn::UnprepareHeader(HWAVEIN handle, WaveHdr* hdr, unsigned hd
 unsigned CPulseWaveIn::AddBuffer(HWAVEIN handle, WaveHdr* hdr, unsigned hdrSize)
 {
     CRecording* recording = Find(handle);
-    if (recording == nullptr) return MMSYSERR_INVALHANDLE;
+    if (recording == nullptr)
+        return MMSYSERR_INVALHANDLE;
     CLoopLock lock(recording->m_session.Loop());
     return recording->m_queue.Add(hdr, hdrSize);
 }
@@ -487,7 +510,8 @@ unsigned CPulseWaveIn::AddBuffer(HWAVEIN handle, WaveHdr* hdr, unsigned hdrSize)
 unsigned CPulseWaveIn::Start(HWAVEIN handle)
 {
     CRecording* recording = Find(handle);
-    if (recording == nullptr) return MMSYSERR_INVALHANDLE;
+    if (recording == nullptr)
+        return MMSYSERR_INVALHANDLE;
     CLoopLock lock(recording->m_session.Loop());
     pa_stream* stream = recording->m_stream.get();
     if (stream == nullptr || pa_stream_get_state(stream) != PA_STREAM_READY)
@@ -500,7 +524,8 @@ unsigned CPulseWaveIn::Start(HWAVEIN handle)
 unsigned CPulseWaveIn::Reset(HWAVEIN handle)
 {
     CRecording* recording = Find(handle);
-    if (recording == nullptr) return MMSYSERR_INVALHANDLE;
+    if (recording == nullptr)
+        return MMSYSERR_INVALHANDLE;
     CLoopLock lock(recording->m_session.Loop());
     recording->m_bRecording = false;
     recording->Cork(true);
@@ -511,16 +536,19 @@ unsigned CPulseWaveIn::Reset(HWAVEIN handle)
 unsigned CPulseWaveIn::Close(HWAVEIN handle)
 {
     CRecording* recording = Find(handle);
-    if (recording == nullptr) return MMSYSERR_INVALHANDLE;
+    if (recording == nullptr)
+        return MMSYSERR_INVALHANDLE;
     {
         CLoopLock lock(recording->m_session.Loop());
-        if (!recording->m_queue.Empty()) return WAVERR_STILLPLAYING;
+        if (!recording->m_queue.Empty())
+            return WAVERR_STILLPLAYING;
     }
     std::unique_ptr<CRecording> owned;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         auto it = m_open.find(recording);
-        if (it == m_open.end()) return MMSYSERR_INVALHANDLE;  // closed meanwhile
+        if (it == m_open.end())
+            return MMSYSERR_INVALHANDLE;  // closed meanwhile
         owned = std::move(it->second);
         m_open.erase(it);
     }

@@ -117,8 +117,8 @@ bool ParseValueData(std::string_view v, RegValue& value)
         if (!ParseHex(v.substr(6), 8, n))
             return false;
         value.nType = REG_DWORD;
-        value.data = {static_cast<uint8_t>(n), static_cast<uint8_t>(n >> 8),
-                      static_cast<uint8_t>(n >> 16), static_cast<uint8_t>(n >> 24)};
+        value.data = {static_cast<uint8_t>(n), static_cast<uint8_t>(n >> 8), static_cast<uint8_t>(n >> 16),
+                      static_cast<uint8_t>(n >> 24)};
         return true;
     }
     if (v.substr(0, 4) == "hex:") {
@@ -157,18 +157,17 @@ void AppendValue(std::string& out, const RegValue& value)
     line += '=';
 
     if (FitsQuotedString(value)) {
-        AppendQuoted(line, std::string_view(reinterpret_cast<const char*>(value.data.data()),
-                                            value.data.size() - 1));
+        AppendQuoted(
+            line, std::string_view(reinterpret_cast<const char*>(value.data.data()), value.data.size() - 1));
         out += line;
         out += '\n';
         return;
     }
     char buf[24];
     if (value.nType == REG_DWORD && value.data.size() == 4) {
-        const uint32_t n = static_cast<uint32_t>(value.data[0]) |
-                           (static_cast<uint32_t>(value.data[1]) << 8) |
-                           (static_cast<uint32_t>(value.data[2]) << 16) |
-                           (static_cast<uint32_t>(value.data[3]) << 24);
+        const uint32_t n =
+            static_cast<uint32_t>(value.data[0]) | (static_cast<uint32_t>(value.data[1]) << 8) |
+            (static_cast<uint32_t>(value.data[2]) << 16) | (static_cast<uint32_t>(value.data[3]) << 24);
         std::snprintf(buf, sizeof buf, "dword:%08x", n);
         out += line;
         out += buf;

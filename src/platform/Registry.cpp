@@ -14,18 +14,18 @@ CRegFile::LoadResult CRegFile::Load(const std::string& strPath, std::string* pEr
     std::string text;
     std::string error;
     switch (ReadWholeFile(strPath, kMaxFileBytes, text, error)) {
-    case FileRead::Missing:
-        return LoadResult::Missing;
-    case FileRead::Unreadable:
-        if (pError)
-            *pError = error;
-        return LoadResult::Unreadable;
-    case FileRead::TooLarge:
-        if (pError)
-            *pError = "too large for a settings file";
-        return LoadResult::Corrupt;
-    case FileRead::Read:
-        break;
+        case FileRead::Missing:
+            return LoadResult::Missing;
+        case FileRead::Unreadable:
+            if (pError)
+                *pError = error;
+            return LoadResult::Unreadable;
+        case FileRead::TooLarge:
+            if (pError)
+                *pError = "too large for a settings file";
+            return LoadResult::Corrupt;
+        case FileRead::Read:
+            break;
     }
     if (text.empty())
         return LoadResult::Loaded;
@@ -76,25 +76,24 @@ LSTATUS CRegKey::Load(const std::string& strFile, bool bForWriting)
     m_bReplaceCorrupt = false;
     std::string error;
     switch (m_file.Load(strFile, &error)) {
-    case CRegFile::LoadResult::Loaded:
-    case CRegFile::LoadResult::Missing:
-        break;
-    case CRegFile::LoadResult::Unreadable:
-        AddNotice(error + (bForWriting ? "; settings are not saved." : "."));
-        return ERROR_ACCESS_DENIED;
-    case CRegFile::LoadResult::Corrupt:
-        // Told once the key is closed, with the name the file is kept under.
-        m_strCorrupt = "not a settings file (" + error + "); using the defaults";
-        if (!bForWriting)
-            AddNotice(m_strCorrupt + ".");
-        m_bReplaceCorrupt = bForWriting;
-        break;
+        case CRegFile::LoadResult::Loaded:
+        case CRegFile::LoadResult::Missing:
+            break;
+        case CRegFile::LoadResult::Unreadable:
+            AddNotice(error + (bForWriting ? "; settings are not saved." : "."));
+            return ERROR_ACCESS_DENIED;
+        case CRegFile::LoadResult::Corrupt:
+            // Told once the key is closed, with the name the file is kept under.
+            m_strCorrupt = "not a settings file (" + error + "); using the defaults";
+            if (!bForWriting)
+                AddNotice(m_strCorrupt + ".");
+            m_bReplaceCorrupt = bForWriting;
+            break;
     }
     return ERROR_SUCCESS;
 }
 
-LSTATUS CRegKey::CreateKey(const std::string& strFile, const std::string& strSubKey,
-                           uint32_t* pDisposition)
+LSTATUS CRegKey::CreateKey(const std::string& strFile, const std::string& strSubKey, uint32_t* pDisposition)
 {
     const LSTATUS status = Load(strFile, true);
     if (status != ERROR_SUCCESS)
@@ -158,8 +157,7 @@ LSTATUS CRegKey::QueryValue(const std::string& strName, uint32_t* pType, uint8_t
     return ERROR_FILE_NOT_FOUND;
 }
 
-LSTATUS CRegKey::SetValue(const std::string& strName, uint32_t nType, const void* pData,
-                          uint32_t cbData)
+LSTATUS CRegKey::SetValue(const std::string& strName, uint32_t nType, const void* pData, uint32_t cbData)
 {
     if (!m_bOpen || m_bReadOnly)
         return ERROR_INVALID_HANDLE;

@@ -39,7 +39,8 @@ constexpr uintmax_t kMaxFileBytes = 16u * 1024u * 1024u;
 class CRegFile
 {
 public:
-    enum class LoadResult {
+    enum class LoadResult
+    {
         Loaded,      // parsed (an empty file counts as no keys)
         Missing,     // no file yet
         Unreadable,  // exists but cannot be read (permissions, a directory, ...)
@@ -49,7 +50,10 @@ public:
     // pError receives a one-line reason for Unreadable and Corrupt.
     LoadResult Load(const std::string& strPath, std::string* pError);
     // False (and m_sections empty) when the text is not a REGEDIT4 file.
-    bool Parse(const std::string& text, std::string* pError) { return ParseRegText(text, m_sections, pError); }
+    bool Parse(const std::string& text, std::string* pError)
+    {
+        return ParseRegText(text, m_sections, pError);
+    }
     std::string Format() const { return FormatRegText(m_sections); }
 
     RegSection* FindSection(const std::string& strKey) { return FindRegSection(m_sections, strKey); }
@@ -81,17 +85,14 @@ public:
     // Create-or-open. pDisposition (may be null) tells whether the key existed.
     // Fails with ERROR_ACCESS_DENIED when the file exists but cannot be read,
     // so that a file the program could not read is never overwritten.
-    LSTATUS CreateKey(const std::string& strFile, const std::string& strSubKey,
-                      uint32_t* pDisposition);
+    LSTATUS CreateKey(const std::string& strFile, const std::string& strSubKey, uint32_t* pDisposition);
     // Open an existing key for reading only; nothing is ever written.
     LSTATUS OpenKey(const std::string& strFile, const std::string& strSubKey);
     // pcbData holds the buffer size and receives the value's size. With pData
     // null only the type and size are returned; a value larger than the
     // buffer gives ERROR_MORE_DATA and copies nothing.
-    LSTATUS QueryValue(const std::string& strName, uint32_t* pType, uint8_t* pData,
-                       uint32_t* pcbData) const;
-    LSTATUS SetValue(const std::string& strName, uint32_t nType, const void* pData,
-                     uint32_t cbData);
+    LSTATUS QueryValue(const std::string& strName, uint32_t* pType, uint8_t* pData, uint32_t* pcbData) const;
+    LSTATUS SetValue(const std::string& strName, uint32_t nType, const void* pData, uint32_t cbData);
     // Writes the file when the key was created or changed.
     LSTATUS Close();
 

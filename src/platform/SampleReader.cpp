@@ -192,8 +192,8 @@ ReadResult ReadFile(const InputSource& input, const SampleBlockFn& consume, std:
         result = ReadResult::Damaged;
     } else if (info.frames > 0 && info.frames != SF_COUNT_MAX && total < info.frames) {
         // A header that promises more than the file holds: a cut-off file.
-        strError = "the file ends early: " + std::to_string(total) + " of " +
-                   std::to_string(info.frames) + " sample frames read";
+        strError = "the file ends early: " + std::to_string(total) + " of " + std::to_string(info.frames) +
+                   " sample frames read";
         result = ReadResult::Damaged;
     } else if (!cutOff.empty()) {
         strError = "the file ends early (" + cutOff + ")";

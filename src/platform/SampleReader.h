@@ -1,7 +1,7 @@
 #pragma once
-// Sound input of halvex3-decode and of the sound-file device: a sound file (any format, rate and channel count
-// libsndfile reads) or raw samples on standard input, delivered in blocks as
-// 48 kHz unsigned 8-bit mono samples (128 is the zero line).
+// Sound input of halvex3-decode and of the sound-file device: a sound file (any format, rate and channel
+// count libsndfile reads) or raw samples on standard input, delivered in blocks as 48 kHz unsigned 8-bit mono
+// samples (128 is the zero line).
 //
 //   unsigned 8-bit 48 kHz mono WAV   the stored bytes, untouched
 //   other files at 48 kHz            first channel as 16-bit s, (s >> 8) + 128
@@ -13,7 +13,11 @@
 #include <functional>
 #include <string>
 
-enum class RawType { U8, S16LE };
+enum class RawType
+{
+    U8,
+    S16LE
+};
 
 struct InputSource
 {

@@ -14,8 +14,8 @@ uint16_t CrcXmodemBitwise(const std::vector<uint8_t>& body)
     for (uint8_t byte : body) {
         crc = static_cast<uint16_t>(crc ^ (byte << 8));
         for (int i = 0; i < 8; ++i) {
-            crc = (crc & 0x8000) ? static_cast<uint16_t>((crc << 1) ^ 0x1021)
-                                 : static_cast<uint16_t>(crc << 1);
+            crc =
+                (crc & 0x8000) ? static_cast<uint16_t>((crc << 1) ^ 0x1021) : static_cast<uint16_t>(crc << 1);
         }
     }
     return crc;
@@ -31,9 +31,12 @@ std::vector<uint8_t> WithCrc(std::vector<uint8_t> body)
 
 int HexValue(char c)
 {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
     return 0;
 }
 
@@ -125,12 +128,11 @@ std::vector<uint8_t> BuildOrbitBulletin(const BulletinFields& fields)
     return BuildOrbitBulletinFromBits(fields.nCode, OrbitBulletinBits(fields));
 }
 
-std::vector<uint8_t> BuildDateTimeStamp(int nYear, int nDay, int nHour, int nMinute, int nSecond,
-                                        int nMillis)
+std::vector<uint8_t> BuildDateTimeStamp(int nYear, int nDay, int nHour, int nMinute, int nSecond, int nMillis)
 {
     return BuildFrameFromHex("00000E1000" + DecimalDigits(nYear, 4) + DecimalDigits(nDay, 3) +
-                             DecimalDigits(nHour, 2) + DecimalDigits(nMinute, 2) +
-                             DecimalDigits(nSecond, 2) + DecimalDigits(nMillis, 3));
+                             DecimalDigits(nHour, 2) + DecimalDigits(nMinute, 2) + DecimalDigits(nSecond, 2) +
+                             DecimalDigits(nMillis, 3));
 }
 
 std::vector<uint8_t> BuildStatusSummary(const std::vector<StatusEntry>& entries)

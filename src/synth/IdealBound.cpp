@@ -26,10 +26,12 @@ int FrameBitsToRead(const std::vector<uint8_t>& frameWithCrc)
 
 double IdealFrameSuccess(const PhysicalOptions& options, int bits, int nRepaired)
 {
-    return IdealFrameSuccess(options, std::vector<double>(static_cast<size_t>(std::max(bits, 0)), 1.0), nRepaired);
+    return IdealFrameSuccess(options, std::vector<double>(static_cast<size_t>(std::max(bits, 0)), 1.0),
+                             nRepaired);
 }
 
-double IdealFrameSuccess(const PhysicalOptions& options, const std::vector<double>& bitAmplitudes, int nRepaired)
+double IdealFrameSuccess(const PhysicalOptions& options, const std::vector<double>& bitAmplitudes,
+                         int nRepaired)
 {
     // errors[j]: the chance of exactly j bit errors among the bits so far;
     // more than nRepaired are failures and need no count.

@@ -15,12 +15,12 @@
 
 struct ModulatorOptions
 {
-    double dLevel = 90.0;     // peak amplitude in sample units (0..127)
-    double dNoise = 0.0;      // standard deviation of added white noise, sample units
-    bool bInverted = false;   // reversed polarity
-    double dClockPpm = 0.0;   // bit clock error: + sends slightly slow bits (longer cells)
-    double dDcOffset = 0.0;   // added to every sample, sample units
-    uint32_t nSeed = 1;       // noise generator seed
+    double dLevel = 90.0;    // peak amplitude in sample units (0..127)
+    double dNoise = 0.0;     // standard deviation of added white noise, sample units
+    bool bInverted = false;  // reversed polarity
+    double dClockPpm = 0.0;  // bit clock error: + sends slightly slow bits (longer cells)
+    double dDcOffset = 0.0;  // added to every sample, sample units
+    uint32_t nSeed = 1;      // noise generator seed
 };
 
 // Appends the CRC-16 (high byte first) to a frame body.

@@ -42,7 +42,8 @@ CAudioChain::CAudioChain(const PhysicalOptions& options)
         for (double q : {0.54119610014619698, 1.3065629648763766}) {
             const double norm = 1.0 / (1.0 + k / q + k * k);
             const double b0 = k * k * norm;
-            m_sections.push_back({b0, 2.0 * b0, b0, 2.0 * (k * k - 1.0) * norm, (1.0 - k / q + k * k) * norm});
+            m_sections.push_back(
+                {b0, 2.0 * b0, b0, 2.0 * (k * k - 1.0) * norm, (1.0 - k / q + k * k) * norm});
         }
     }
     if (options.dHighPassHz > 0.0) {
@@ -98,7 +99,8 @@ double CPhysicalModulator::Noise()
 
 double CPhysicalModulator::FadeAmplitude(double position) const
 {
-    const double dip = 0.5 * (1.0 - std::cos(2.0 * kPi * m_options.dFadeRate / kFs * position + m_dFadePhase));
+    const double dip =
+        0.5 * (1.0 - std::cos(2.0 * kPi * m_options.dFadeRate / kFs * position + m_dFadePhase));
     return 1.0 - m_options.dFadeDepth * dip;
 }
 
@@ -137,7 +139,8 @@ void CPhysicalModulator::Settle(double upTo)
         v = polarity * v + m_options.dDcOffset;
         m_bySamples.push_back(static_cast<uint8_t>(std::clamp(std::round(128.0 + v), 0.0, 255.0)));
     }
-    m_dPulses.erase(m_dPulses.begin(), m_dPulses.begin() + static_cast<std::ptrdiff_t>(std::min(n, m_dPulses.size())));
+    m_dPulses.erase(m_dPulses.begin(),
+                    m_dPulses.begin() + static_cast<std::ptrdiff_t>(std::min(n, m_dPulses.size())));
 }
 
 void CPhysicalModulator::AppendBit(int bit)

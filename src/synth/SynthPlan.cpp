@@ -5,11 +5,11 @@
 #include <ctime>
 
 #include "decoder/FrameCheck.h"
-#include "synth/Modulator.h"
-#include "synth/FrameBuilder.h"
 #include "messages/MessageStore.h"
 #include "messages/SatelliteTable.h"
 #include "platform/Clock.h"
+#include "synth/FrameBuilder.h"
+#include "synth/Modulator.h"
 
 namespace {
 
@@ -22,12 +22,9 @@ struct DemoSatellite
 // Elements of the order the six satellites broadcast; the crossing times are
 // set shortly before the recording's start so the chart shows them in orbit.
 const DemoSatellite kDemoSatellites[] = {
-    {5, 98.7213, 101.112, 7183.214, -1.2, 312.455},
-    {6, 99.0318, 102.061, 7226.402, -0.7, 128.870},
-    {7, 98.6125, 101.174, 7186.037, -2.4, 47.316},
-    {8, 98.7234, 102.123, 7229.123, -12.3, 123.456},
-    {10, 98.7021, 101.364, 7195.640, -3.1, 250.004},
-    {12, 98.7301, 102.142, 7229.918, -0.9, 201.733},
+    {5, 98.7213, 101.112, 7183.214, -1.2, 312.455},  {6, 99.0318, 102.061, 7226.402, -0.7, 128.870},
+    {7, 98.6125, 101.174, 7186.037, -2.4, 47.316},   {8, 98.7234, 102.123, 7229.123, -12.3, 123.456},
+    {10, 98.7021, 101.364, 7195.640, -3.1, 250.004}, {12, 98.7301, 102.142, 7229.918, -0.9, 201.733},
 };
 
 BulletinFields DemoBulletin(const DemoSatellite& sat, int64_t crossing)
@@ -57,8 +54,8 @@ std::vector<uint8_t> DateTimeFrame(int64_t instant, int millis)
     const time_t t = static_cast<time_t>(instant);
     struct tm utc = {};
     gmtime_r(&t, &utc);
-    return BuildDateTimeStamp(utc.tm_year + 1900, utc.tm_yday + 1, utc.tm_hour, utc.tm_min,
-                              utc.tm_sec, millis);
+    return BuildDateTimeStamp(utc.tm_year + 1900, utc.tm_yday + 1, utc.tm_hour, utc.tm_min, utc.tm_sec,
+                              millis);
 }
 
 // 44 bytes of text and its check value: the longest frame, chosen with at
@@ -127,15 +124,14 @@ SynthPlan MakePlan(const PlanOptions& options)
             if (kind == "bulletins") {
                 int i = 0;
                 for (const DemoSatellite& sat : kDemoSatellites) {
-                    place(BuildOrbitBulletin(DemoBulletin(sat, options.nStart - 900 - 1111 * i++)),
-                          kind);
+                    place(BuildOrbitBulletin(DemoBulletin(sat, options.nStart - 900 - 1111 * i++)), kind);
                 }
             } else if (kind == "datetime") {
                 // The stamp tells the time of its own sending.
                 place(DateTimeFrame(sentAt(), kFlagOffset * 1000 / kSampleRate), kind);
             } else if (kind == "status") {
-                place(BuildStatusSummary({{5, 1, 12}, {6, 0, 0}, {7, 1, 13}, {8, 1, 12}, {10, 1, 14},
-                                          {12, 0, 1}}),
+                place(BuildStatusSummary(
+                          {{5, 1, 12}, {6, 0, 0}, {7, 1, 13}, {8, 1, 12}, {10, 1, 14}, {12, 0, 1}}),
                       kind);
                 place(BuildStatusSummary({}), kind);
             } else if (kind == "short") {
@@ -176,8 +172,7 @@ bool DecoderCanTake(const std::vector<uint8_t>& frame)
     return 8 + StuffFrameBits(frame).size() + 7 <= 384;
 }
 
-std::vector<std::string> ExpectedLines(const SynthPlan& plan, int64_t nStart, bool bRequireCrc,
-                                       bool bExpand)
+std::vector<std::string> ExpectedLines(const SynthPlan& plan, int64_t nStart, bool bRequireCrc, bool bExpand)
 {
     CManualClock clock(nStart);
     CSatelliteTable table;

@@ -20,7 +20,7 @@ struct PlannedFrame
 {
     std::vector<uint8_t> byFrame;  // with its check value (a wrong one for "badcrc")
     std::string strKind;
-    uint64_t nFlagSample = 0;      // first sample of the opening flag
+    uint64_t nFlagSample = 0;  // first sample of the opening flag
 };
 
 struct SynthPlan
@@ -33,11 +33,11 @@ struct PlanOptions
 {
     // demo (= bulletins, datetime, status, short, long), badcrc, hex:DIGITS
     std::vector<std::string> kinds;
-    int nCount = 1;                  // the set is sent this many times
-    int nSpacingSeconds = 2;         // from one opening flag to the next
-    int nLeadInSeconds = 1;          // silence before the first frame
-    int nDurationSeconds = 0;        // at least this long in all (0: just what the frames need)
-    int64_t nStart = 0;              // UTC of the first sample
+    int nCount = 1;            // the set is sent this many times
+    int nSpacingSeconds = 2;   // from one opening flag to the next
+    int nLeadInSeconds = 1;    // silence before the first frame
+    int nDurationSeconds = 0;  // at least this long in all (0: just what the frames need)
+    int64_t nStart = 0;        // UTC of the first sample
 };
 
 // Checks a frame kind name; false for an unknown one (hex: needs digits).
@@ -55,8 +55,7 @@ bool DecoderCanTake(const std::vector<uint8_t>& frame);
 // A frame whose check value fails gives its line once here; the decoder does
 // not skip such a frame and may find it again at another sampling phase, so
 // with Require CRC off the real output can hold that line more than once.
-std::vector<std::string> ExpectedLines(const SynthPlan& plan, int64_t nStart, bool bRequireCrc,
-                                       bool bExpand);
+std::vector<std::string> ExpectedLines(const SynthPlan& plan, int64_t nStart, bool bRequireCrc, bool bExpand);
 
 // Sends the plan through the signal generator and hands the recording to
 // write in consecutive pieces (never more than about a second of silence or

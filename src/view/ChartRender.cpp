@@ -134,9 +134,9 @@ Cell ComputeCell(int x, int y, const Home& home)
 int ComputeZenith(int nRow, int nCol, const Sun& sun)
 {
     const double sunColat = (90.0 - sun.dDeclination) * kRad;
-    const double cosZ = std::cos((sun.dSubSolarLon - nCol) * kRad) * std::sin(nRow * kRad) *
-                            std::sin(sunColat) +
-                        std::cos(nRow * kRad) * std::cos(sunColat);
+    const double cosZ =
+        std::cos((sun.dSubSolarLon - nCol) * kRad) * std::sin(nRow * kRad) * std::sin(sunColat) +
+        std::cos(nRow * kRad) * std::cos(sunColat);
     return TruncToInt(std::acos(ClampUnit(cosZ)) * kDeg);
 }
 

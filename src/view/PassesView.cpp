@@ -40,8 +40,8 @@ const std::vector<SatellitePass>& CPassSchedule::Update(const CSatelliteTable& t
     if (spanEnd > m_nSpanEnd) {
         // Passes under way at the old end were found before; keep only those
         // that begin in the new stretch.
-        std::vector<SatellitePass> added = FindPasses(table, homeLat, homeLon, m_nSpanEnd,
-                                                      spanEnd - m_nSpanEnd, kPassesViewMinElevation);
+        std::vector<SatellitePass> added =
+            FindPasses(table, homeLat, homeLon, m_nSpanEnd, spanEnd - m_nSpanEnd, kPassesViewMinElevation);
         const int64_t oldEnd = m_nSpanEnd;
         std::erase_if(added, [oldEnd](const SatellitePass& p) { return p.nAos < oldEnd; });
         m_passes.insert(m_passes.end(), added.begin(), added.end());
@@ -55,9 +55,9 @@ const std::vector<SatellitePass>& CPassSchedule::Update(const CSatelliteTable& t
 std::vector<ViewText> ComputePassTexts(const std::vector<SatellitePass>& passes, int64_t now)
 {
     std::vector<ViewText> texts;
-    texts.push_back(
-        ViewText{0, 0,
-                 "Passes in the next 24 hours from " + FormatUtc(now, "%Y-%m-%d %H:%M:%S") + " UTC (> under way)"});
+    texts.push_back(ViewText{
+        0, 0,
+        "Passes in the next 24 hours from " + FormatUtc(now, "%Y-%m-%d %H:%M:%S") + " UTC (> under way)"});
     int y = kSatelliteRowHeight;
     for (const SatellitePass& pass : passes) {
         const bool bUnderWay = pass.nAos <= now && now <= pass.nLos;

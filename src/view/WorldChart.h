@@ -43,5 +43,5 @@ public:
 
 private:
     static constexpr uint8_t kUnknownZenith = 255;  // zenith angles run 0..180
-    std::vector<uint8_t> m_nZenithMemo;  // per cell for one paint; kUnknownZenith until used
+    std::vector<uint8_t> m_nZenithMemo;             // per cell for one paint; kUnknownZenith until used
 };

@@ -14,13 +14,13 @@
 #include <string>
 #include <vector>
 
-#include "synth/Modulator.h"
 #include "document/HalvexDoc.h"
-#include "synth/FrameBuilder.h"
 #include "platform/Clock.h"
 #include "support/FakeDocUi.h"
 #include "support/FakeWaveIn.h"
 #include "support/TestFiles.h"
+#include "synth/FrameBuilder.h"
+#include "synth/Modulator.h"
 
 using namespace wavein;
 using Op = FakeWaveIn::Op;
@@ -72,10 +72,7 @@ protected:
             m_written.push_back(written);
         };
     }
-    void TearDown() override
-    {
-        m_doc.reset();
-    }
+    void TearDown() override { m_doc.reset(); }
 
     // One poll per second of audio, the device filling the header the poll
     // waits for; the clock follows the audio.

@@ -7,16 +7,16 @@
 #include <string>
 #include <vector>
 
-#include "synth/Modulator.h"
 #include "document/CommandIds.h"
 #include "document/HalvexDoc.h"
-#include "synth/FrameBuilder.h"
 #include "platform/Clock.h"
 #include "platform/Shell.h"
 #include "support/FakeDocUi.h"
 #include "support/FakeWaveIn.h"
 #include "support/RecordingShell.h"
 #include "support/TestFiles.h"
+#include "synth/FrameBuilder.h"
+#include "synth/Modulator.h"
 
 using namespace wavein;
 using Op = FakeWaveIn::Op;
@@ -51,13 +51,8 @@ public:
 class CaptureTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-    }
-    void TearDown() override
-    {
-        m_doc.reset();
-    }
+    void SetUp() override {}
+    void TearDown() override { m_doc.reset(); }
 
     CHalvexDoc& MakeDoc(std::vector<std::string> devices = {"Card A", "Card B"}, bool bHomeSet = true)
     {
@@ -121,10 +116,9 @@ TEST_F(CaptureTest, StartOpensEightBitMonoAndQueuesFourBuffersThenRuns)
     EXPECT_EQ(f.wBitsPerSample, 8);
     EXPECT_EQ(f.cbSize, 0);
 
-    const std::vector<Op> expected = {Op::Open,          Op::PrepareHeader, Op::AddBuffer,
-                                      Op::PrepareHeader, Op::AddBuffer,     Op::PrepareHeader,
-                                      Op::AddBuffer,     Op::PrepareHeader, Op::AddBuffer,
-                                      Op::Start};
+    const std::vector<Op> expected = {Op::Open,      Op::PrepareHeader, Op::AddBuffer, Op::PrepareHeader,
+                                      Op::AddBuffer, Op::PrepareHeader, Op::AddBuffer, Op::PrepareHeader,
+                                      Op::AddBuffer, Op::Start};
     EXPECT_EQ(m_wave.Ops(), expected);
     EXPECT_EQ(m_wave.HeaderIndices(Op::AddBuffer), (std::vector<int>{0, 1, 2, 3}));
     ASSERT_EQ(m_wave.m_headers.size(), 4u);
@@ -159,13 +153,10 @@ TEST_F(CaptureTest, DeviceIdComesFromTheChosenSourceOption)
         unsigned device;
     };
     const std::vector<Case> cases = {
-        {{"A", "B"}, 0, WAVE_MAPPER},
-        {{"A", "B"}, 1, 0},
-        {{"A", "B"}, 2, 1},
+        {{"A", "B"}, 0, WAVE_MAPPER},      {{"A", "B"}, 1, 0},   {{"A", "B"}, 2, 1},
         {{"A", "B"}, 3, WAVE_MAPPER},  // Soundcard3 has no device: the mapper
         {{"A", "B"}, 4, WAVE_MAPPER},  // first run with fewer than four cards
-        {{"A", "B", "C", "D", "E"}, 4, 3},
-        {{}, 1, WAVE_MAPPER},
+        {{"A", "B", "C", "D", "E"}, 4, 3}, {{}, 1, WAVE_MAPPER},
     };
     for (const Case& c : cases) {
         CHalvexDoc& doc = MakeDoc(c.devices);
@@ -207,7 +198,8 @@ TEST_F(CaptureTest, WithoutAnySoundServiceTheOpenReportsNoDriver)
     CHalvexDoc doc(env);
     doc.m_dHomeLat = 1.0;
     doc.OnProcessStart();
-    EXPECT_EQ(m_ui.messages, (std::vector<std::string>{"On opening the wave device..no device driver present"}));
+    EXPECT_EQ(m_ui.messages,
+              (std::vector<std::string>{"On opening the wave device..no device driver present"}));
     EXPECT_EQ(doc.m_bRunning, 0);
     doc.OnOptionsMixer();  // no shell either: nothing happens
 }
@@ -302,7 +294,8 @@ TEST_F(CaptureTest, StopWithACardThatWillNotCloseStillStops)
     EXPECT_TRUE(m_ui.messages.empty()) << "Stop reports nothing";
     // The card still counts itself open: the next Start says so.
     doc.OnProcessStart();
-    EXPECT_EQ(m_ui.messages, (std::vector<std::string>{"On opening the wave device..device already allocated"}));
+    EXPECT_EQ(m_ui.messages,
+              (std::vector<std::string>{"On opening the wave device..device already allocated"}));
 }
 
 TEST_F(CaptureTest, FailedLastAddReleasesTheDeviceSoTheNextStartWorks)
@@ -369,7 +362,8 @@ TEST_F(CaptureTest, StartBeginsAFreshRunWithEmptyMessageLines)
     doc.m_decoder.m_nRowCount = 3;
     doc.m_decoder.m_nSkipCount = 55;
     doc.OnProcessStart();
-    for (const std::string& line : doc.m_messages.m_strMessages) EXPECT_TRUE(line.empty());
+    for (const std::string& line : doc.m_messages.m_strMessages)
+        EXPECT_TRUE(line.empty());
     EXPECT_EQ(doc.m_messages.m_nMessageIndex, 0);
     EXPECT_EQ(doc.m_decoder.m_nSampleIndex, 0);
     EXPECT_EQ(doc.m_decoder.m_nRowCount, 0);
@@ -387,7 +381,8 @@ TEST_F(CaptureTest, FailedStartKeepsTheMessageLines)
     doc.m_messages.m_strMessages[0] = "kept";
     m_wave.QueueResult(Op::Open, MMSYSERR_ALLOCATED);
     doc.OnProcessStart();
-    EXPECT_EQ(m_ui.messages, (std::vector<std::string>{"On opening the wave device..device already allocated"}));
+    EXPECT_EQ(m_ui.messages,
+              (std::vector<std::string>{"On opening the wave device..device already allocated"}));
     EXPECT_EQ(doc.m_messages.m_strMessages[0], "kept");
 }
 
@@ -445,7 +440,8 @@ TEST_F(CaptureTest, PollHandsEveryByteToTheDecoderUnchanged)
     CHalvexDoc& doc = MakeDoc();
     doc.OnProcessStart();
     std::vector<uint8_t> ramp(48000);
-    for (size_t i = 0; i < ramp.size(); ++i) ramp[i] = static_cast<uint8_t>(i * 7);
+    for (size_t i = 0; i < ramp.size(); ++i)
+        ramp[i] = static_cast<uint8_t>(i * 7);
     m_wave.FillBuffer(0, ramp.data(), 48000);
     doc.PollCapture();
     // The decoder stores each sample minus the zero line, in arrival order.
@@ -515,7 +511,8 @@ TEST_F(CaptureTest, FramesInTheCapturedAudioBecomeMessageLines)
     // The date-time stamp's line (00 00 0E 1...) is in the ring, with its check value.
     int nFrameLines = 0;
     for (const std::string& line : doc.m_messages.m_strMessages)
-        if (line.rfind("00000E1", 0) == 0) ++nFrameLines;
+        if (line.rfind("00000E1", 0) == 0)
+            ++nFrameLines;
     EXPECT_EQ(nFrameLines, 1);
 }
 
@@ -532,12 +529,14 @@ TEST_F(CaptureTest, StopReleasesTheDeviceKillsBothTimersAndReenablesStart)
     EXPECT_EQ(m_ui.LastTitle(), kStopped);
     EXPECT_EQ(m_ui.timersKilled, (std::vector<unsigned>{2, 1}));
     EXPECT_TRUE(m_ui.activeTimers.empty());
-    const std::vector<Op> expected = {Op::Reset, Op::UnprepareHeader, Op::UnprepareHeader,
+    const std::vector<Op> expected = {Op::Reset,           Op::UnprepareHeader, Op::UnprepareHeader,
                                       Op::UnprepareHeader, Op::UnprepareHeader, Op::Close};
     EXPECT_EQ(m_wave.Ops(), expected);
-    for (const auto& call : m_wave.m_calls) EXPECT_EQ(call.result, 0u);
+    for (const auto& call : m_wave.m_calls)
+        EXPECT_EQ(call.result, 0u);
     EXPECT_FALSE(m_wave.m_bOpen);
-    for (const auto& hdr : doc.m_capture.m_pWaveHdr) EXPECT_FALSE(hdr);
+    for (const auto& hdr : doc.m_capture.m_pWaveHdr)
+        EXPECT_FALSE(hdr);
     EXPECT_TRUE(StartEnabled());
     FakeCmdUI stop;
     doc.OnUpdateCommand(ID_PROCESS_STOP, stop);
@@ -631,6 +630,8 @@ TEST(WaveErrorTextTest, TableOfTheTwentyOneCodesThenUnknown)
                            "registry delete error",
                            "registry value not found",
                            "driver does not call DriverCallback"};
-    for (unsigned code = 0; code <= 20; ++code) EXPECT_EQ(CHalvexDoc::WaveErrorText(code), texts[code]) << code;
-    for (unsigned code : {21u, 31u, 32u, 33u, 34u, 0xFFFFFFFFu}) EXPECT_EQ(CHalvexDoc::WaveErrorText(code), "Unknown error");
+    for (unsigned code = 0; code <= 20; ++code)
+        EXPECT_EQ(CHalvexDoc::WaveErrorText(code), texts[code]) << code;
+    for (unsigned code : {21u, 31u, 32u, 33u, 34u, 0xFFFFFFFFu})
+        EXPECT_EQ(CHalvexDoc::WaveErrorText(code), "Unknown error");
 }

@@ -8,13 +8,13 @@
 #include <filesystem>
 #include <thread>
 
-#include "synth/Modulator.h"
 #include "document/HalvexDoc.h"
-#include "synth/FrameBuilder.h"
 #include "platform/Clock.h"
 #include "platform/FileWaveIn.h"
 #include "support/FakeDocUi.h"
 #include "support/TestFiles.h"
+#include "synth/FrameBuilder.h"
+#include "synth/Modulator.h"
 
 namespace fs = std::filesystem;
 
@@ -61,14 +61,17 @@ TEST(FileCaptureTest, FramesOfARecordingReachTheMessageRingInOrder)
         for (int tick = 0; tick < 5000 && nTaken < nSeconds; ++tick) {
             const int nBefore = doc.m_capture.m_nPollIndex;
             doc.PollCapture();
-            if (doc.m_capture.m_nPollIndex != nBefore) ++nTaken;
-            else std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            if (doc.m_capture.m_nPollIndex != nBefore)
+                ++nTaken;
+            else
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
         ASSERT_EQ(nTaken, nSeconds);
         std::vector<std::string> lines;
         for (int i = doc.m_messages.m_nMessageIndex - 1; i >= 0; --i) {
             const std::string& line = doc.m_messages.m_strMessages[i];
-            if (line.rfind("00000E1", 0) == 0) lines.push_back(line);
+            if (line.rfind("00000E1", 0) == 0)
+                lines.push_back(line);
         }
         ASSERT_EQ(lines.size(), 3u);
         // Oldest first here: the seconds field counts up (BCD digits 20, 21, 22).

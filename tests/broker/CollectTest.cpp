@@ -60,14 +60,17 @@ protected:
     std::string RawRecording()
     {
         const ShellRun r =
-            RunShell("'" + kBin + "/halvex3-synth' --start " + std::string(kStart) + " --frames demo -o -", m_dir.string());
+            RunShell("'" + kBin + "/halvex3-synth' --start " + std::string(kStart) + " --frames demo -o -",
+                     m_dir.string());
         EXPECT_EQ(r.nExit, 0) << r.strErr;
         return r.strOut;
     }
 
-    std::unique_ptr<CBackgroundProgram> StartCollector(const std::string& args, const std::string& name = "collect")
+    std::unique_ptr<CBackgroundProgram> StartCollector(const std::string& args,
+                                                       const std::string& name = "collect")
     {
-        return std::make_unique<CBackgroundProgram>("'" + kBin + "/halvex3-collect' " + args, m_dir.string(), name);
+        return std::make_unique<CBackgroundProgram>("'" + kBin + "/halvex3-collect' " + args, m_dir.string(),
+                                                    name);
     }
 
     static bool Subscribed(const CBackgroundProgram& p, size_t times)
@@ -112,7 +115,8 @@ TEST_F(Collect, TwoStationsWithOverlappingRecordingsGiveEachFrameOnceWithBothNam
     std::ofstream(m_dir / "south.u8", std::ios::binary) << raw.substr(8 * second);
     const ShellRun north = Publish(broker.Url(), "north", kStart, (m_dir / "north.u8").string());
     ASSERT_EQ(north.nExit, 0) << north.strErr;
-    const ShellRun south = Publish(broker.Url(), "south", "2009-05-01T14:03:08Z", (m_dir / "south.u8").string());
+    const ShellRun south =
+        Publish(broker.Url(), "south", "2009-05-01T14:03:08Z", (m_dir / "south.u8").string());
     ASSERT_EQ(south.nExit, 0) << south.strErr;
 
     // What the collector should print: north's frames, then the ones only south heard.
@@ -133,8 +137,9 @@ TEST_F(Collect, TwoStationsWithOverlappingRecordingsGiveEachFrameOnceWithBothNam
     ASSERT_GE(both, 2u);
     ASSERT_GT(expected.size(), JsonLines(north.strOut).size());
 
-    ASSERT_TRUE(collector->WaitFor([&](const std::string& out, const std::string&) { return CountLines(out) >= expected.size(); },
-                                   std::chrono::seconds(20)))
+    ASSERT_TRUE(collector->WaitFor(
+        [&](const std::string& out, const std::string&) { return CountLines(out) >= expected.size(); },
+        std::chrono::seconds(20)))
         << collector->Out() << collector->Err();
     EXPECT_EQ(collector->Stop(SIGTERM), 0);
     const std::vector<json> merged = JsonLines(collector->Out());
@@ -174,8 +179,9 @@ TEST_F(Collect, CarriesOnAfterABrokerRestart)
     ASSERT_EQ(station.nExit, 0) << station.strErr;
     const size_t frames = CountLines(station.strOut);
     ASSERT_EQ(frames, 11u);
-    ASSERT_TRUE(collector->WaitFor([&](const std::string& out, const std::string&) { return CountLines(out) >= frames; },
-                                   std::chrono::seconds(10)))
+    ASSERT_TRUE(collector->WaitFor(
+        [&](const std::string& out, const std::string&) { return CountLines(out) >= frames; },
+        std::chrono::seconds(10)))
         << collector->Out() << collector->Err();
     EXPECT_EQ(collector->Stop(SIGINT), 0);
     const std::vector<json> merged = JsonLines(collector->Out());
@@ -190,8 +196,9 @@ TEST_F(Collect, CarriesOnAfterABrokerRestart)
 
 TEST_F(Collect, UsageErrorsAndARefusalAreSaidClearly)
 {
-    for (const std::string args : {"", "--mqtt http://x", "--mqtt mqtt://", "--mqtt mqtt://h:0", "--mqtt mqtt://u:pw@h",
-                                   "--mqtt mqtt://h --window 0", "--mqtt mqtt://h --mqtt-cafile ca.crt", "--bogus"}) {
+    for (const std::string args :
+         {"", "--mqtt http://x", "--mqtt mqtt://", "--mqtt mqtt://h:0", "--mqtt mqtt://u:pw@h",
+          "--mqtt mqtt://h --window 0", "--mqtt mqtt://h --mqtt-cafile ca.crt", "--bogus"}) {
         SCOPED_TRACE(args);
         const ShellRun r = RunShell("'" + kBin + "/halvex3-collect' " + args, m_dir.string());
         EXPECT_EQ(r.nExit, 2);
@@ -209,14 +216,16 @@ TEST_F(Collect, UsageErrorsAndARefusalAreSaidClearly)
     config.strUser = "pool";
     config.strPassword = "right";
     ASSERT_TRUE(broker.Start(config, why)) << why;
-    const ShellRun wrong = RunShell("HALVEX_MQTT_PASSWORD=wrong timeout 10 '" + kBin + "/halvex3-collect' --mqtt " +
-                                        broker.Url() + " --mqtt-cafile '" + broker.CaFile() + "'",
-                                    m_dir.string());
+    const ShellRun wrong =
+        RunShell("HALVEX_MQTT_PASSWORD=wrong timeout 10 '" + kBin + "/halvex3-collect' --mqtt " +
+                     broker.Url() + " --mqtt-cafile '" + broker.CaFile() + "'",
+                 m_dir.string());
     EXPECT_EQ(wrong.nExit, 1);
     EXPECT_NE(wrong.strErr.find("refused the connection: not authorised"), std::string::npos) << wrong.strErr;
-    const ShellRun untrusted = RunShell("HALVEX_MQTT_PASSWORD=right timeout 10 '" + kBin + "/halvex3-collect' --mqtt " +
-                                            broker.Url() + " --mqtt-cafile '" + broker.OtherCaFile() + "'",
-                                        m_dir.string());
+    const ShellRun untrusted =
+        RunShell("HALVEX_MQTT_PASSWORD=right timeout 10 '" + kBin + "/halvex3-collect' --mqtt " +
+                     broker.Url() + " --mqtt-cafile '" + broker.OtherCaFile() + "'",
+                 m_dir.string());
     EXPECT_EQ(untrusted.nExit, 1);
     EXPECT_NE(untrusted.strErr.find("not trusted"), std::string::npos) << untrusted.strErr;
 }

@@ -71,7 +71,8 @@ protected:
 
     ShellRun Decode(const std::string& args, const std::string& env = "")
     {
-        return RunShell(env + " '" + kBin + "/halvex3-decode' --start " + kStart + " " + args, m_dir.string());
+        return RunShell(env + " '" + kBin + "/halvex3-decode' --start " + kStart + " " + args,
+                        m_dir.string());
     }
 
     fs::path m_dir;
@@ -106,8 +107,9 @@ TEST_F(DecodePublish, EveryFrameArrivesOnceInOrderAsTheJsonObjectWithTheStatusAr
     const ShellRun byHost = Decode("--mqtt " + broker.Url() + " '" + rec + "'");
     ASSERT_EQ(byHost.nExit, 0) << byHost.strErr;
     ASSERT_TRUE(sub.WaitForCount(std::string("halvex/") + host + "/frames", 11, std::chrono::seconds(5)));
-    EXPECT_NE(sub.Payloads(std::string("halvex/") + host + "/frames")[0].find(std::string("\"station\":\"") + host),
-              std::string::npos);
+    EXPECT_NE(
+        sub.Payloads(std::string("halvex/") + host + "/frames")[0].find(std::string("\"station\":\"") + host),
+        std::string::npos);
 }
 
 // Raw samples through standard input at ten times their pace; the broker is
@@ -126,10 +128,11 @@ TEST_F(DecodePublish, BrokerAwayInTheMiddleOfAPacedRunLosesNothingAndKeepsTheOrd
     const std::string out = (m_dir / "paced.out").string();
     const std::string err = (m_dir / "paced.err").string();
     signal(SIGPIPE, SIG_IGN);
-    FILE* pipe = popen(("'" + kBin + "/halvex3-decode' --start " + kStart + " --json --station paced --mqtt " +
-                        broker.Url() + " - > '" + out + "' 2> '" + err + "'")
-                           .c_str(),
-                       "we");  // close-on-exec: the restarted broker must not hold the pipe open
+    FILE* pipe =
+        popen(("'" + kBin + "/halvex3-decode' --start " + kStart + " --json --station paced --mqtt " +
+               broker.Url() + " - > '" + out + "' 2> '" + err + "'")
+                  .c_str(),
+              "we");  // close-on-exec: the restarted broker must not hold the pipe open
     ASSERT_NE(pipe, nullptr);
     const size_t chunk = 4800;  // 0.1 s of samples every 10 ms
     const size_t stopAt = samples.size() / 5;
@@ -179,23 +182,28 @@ TEST_F(DecodePublish, StopSignalEndsTheInputAndTheQueuedFramesStillGoOut)
     ASSERT_TRUE(sub.Subscribe(broker.Port(), "halvex/+/frames", why)) << why;
     // Two seconds of zero line after the recording, so that every frame is
     // made while the input lasts.
-    const std::string samples = ReadWholeFile(Recording("stop.u8", "--frames demo")) + std::string(96000, '\x80');
+    const std::string samples =
+        ReadWholeFile(Recording("stop.u8", "--frames demo")) + std::string(96000, '\x80');
     const std::string fifo = (m_dir / "fifo").string();
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-    CBackgroundProgram decode("'" + kBin + "/halvex3-decode' --start " + kStart + " --json --station svc --mqtt " +
-                                  broker.Url() + " - < '" + fifo + "'",
+    CBackgroundProgram decode("'" + kBin + "/halvex3-decode' --start " + kStart +
+                                  " --json --station svc --mqtt " + broker.Url() + " - < '" + fifo + "'",
                               m_dir.string(), "svc");
     FILE* input = fopen(fifo.c_str(), "we");
     ASSERT_NE(input, nullptr);
-    ASSERT_TRUE(decode.WaitFor([](const std::string&, const std::string&) { return true; }, std::chrono::seconds(1)));
+    ASSERT_TRUE(
+        decode.WaitFor([](const std::string&, const std::string&) { return true; }, std::chrono::seconds(1)));
     broker.Stop();
     ASSERT_EQ(fwrite(samples.data(), 1, samples.size(), input), samples.size());
     fflush(input);  // the input stays open, as a sound card's would
-    ASSERT_TRUE(decode.WaitFor([](const std::string& out, const std::string&) { return Lines(out).size() >= 11; },
-                               std::chrono::seconds(10)))
+    ASSERT_TRUE(
+        decode.WaitFor([](const std::string& out, const std::string&) { return Lines(out).size() >= 11; },
+                       std::chrono::seconds(10)))
         << decode.Err();
-    ASSERT_TRUE(decode.WaitFor([](const std::string&, const std::string& err) { return err.find("trying again") != std::string::npos; },
-                               std::chrono::seconds(10)))
+    ASSERT_TRUE(
+        decode.WaitFor([](const std::string&,
+                          const std::string& err) { return err.find("trying again") != std::string::npos; },
+                       std::chrono::seconds(10)))
         << decode.Err();
     std::thread restart([&] {
         std::this_thread::sleep_for(std::chrono::seconds(1));
@@ -220,7 +228,8 @@ TEST_F(DecodePublish, TlsLetsInTheRightPasswordAndATrustedCertificateOnly)
     config.strPassword = "s3cret pass";
     ASSERT_TRUE(broker.Start(config, why)) << why;
     CTestSubscriber sub;
-    ASSERT_TRUE(sub.Subscribe(broker.Port(), "halvex/+/frames", why, {broker.CaFile(), "station", "s3cret pass"}))
+    ASSERT_TRUE(
+        sub.Subscribe(broker.Port(), "halvex/+/frames", why, {broker.CaFile(), "station", "s3cret pass"}))
         << why << broker.Log();
     const std::string rec = Recording("tls.wav", "--frames short,long");
     const std::string ca = " --mqtt-cafile '" + broker.CaFile() + "'";

@@ -11,10 +11,10 @@
 #include <set>
 #include <vector>
 
-#include "support/DecoderTestSupport.h"
 #include "decoder/Demodulator.h"
-#include "synth/Modulator.h"
 #include "decoder/ReferenceDemodulator.h"
+#include "support/DecoderTestSupport.h"
+#include "synth/Modulator.h"
 
 namespace {
 
@@ -77,8 +77,8 @@ std::vector<uint8_t> RandomBody(std::mt19937& rng, int n)
 }
 
 // A run of frames with gaps, under the given signal conditions.
-std::vector<uint8_t> FrameSignal(const ModulatorOptions& options, int nFrames, uint32_t seed,
-                                 int minLen = 5, int maxLen = 30)
+std::vector<uint8_t> FrameSignal(const ModulatorOptions& options, int nFrames, uint32_t seed, int minLen = 5,
+                                 int maxLen = 30)
 {
     std::mt19937 rng(seed);
     CModulator mod(options);
@@ -116,17 +116,43 @@ TEST(DemodulatorEquivalence, ModulatedSignalsUnderEachCondition)
         tweak(o);
         cases.push_back({name, o, minMatched});
     };
-    add("upright", [](ModulatorOptions&) {}, 8);
-    add("inverted", [](ModulatorOptions& o) { o.bInverted = true; }, 8);
-    add("light noise", [](ModulatorOptions& o) { o.dNoise = 8; }, 8);
-    add("heavy noise", [](ModulatorOptions& o) { o.dNoise = 60; }, 0);
-    add("+1000 ppm", [](ModulatorOptions& o) { o.dClockPpm = 1000; }, 0);
-    add("-1000 ppm", [](ModulatorOptions& o) { o.dClockPpm = -1000; }, 0);
-    add("+5000 ppm", [](ModulatorOptions& o) { o.dClockPpm = 5000; }, 0);
-    add("-3000 ppm noisy", [](ModulatorOptions& o) { o.dClockPpm = -3000; o.dNoise = 20; }, 0);
-    add("DC +60", [](ModulatorOptions& o) { o.dDcOffset = 60; }, 8);
-    add("DC -70 clipped", [](ModulatorOptions& o) { o.dDcOffset = -70; o.dLevel = 100; }, 0);
-    add("low level", [](ModulatorOptions& o) { o.dLevel = 2; o.dNoise = 1; }, 0);
+    add(
+        "upright", [](ModulatorOptions&) {}, 8);
+    add(
+        "inverted", [](ModulatorOptions& o) { o.bInverted = true; }, 8);
+    add(
+        "light noise", [](ModulatorOptions& o) { o.dNoise = 8; }, 8);
+    add(
+        "heavy noise", [](ModulatorOptions& o) { o.dNoise = 60; }, 0);
+    add(
+        "+1000 ppm", [](ModulatorOptions& o) { o.dClockPpm = 1000; }, 0);
+    add(
+        "-1000 ppm", [](ModulatorOptions& o) { o.dClockPpm = -1000; }, 0);
+    add(
+        "+5000 ppm", [](ModulatorOptions& o) { o.dClockPpm = 5000; }, 0);
+    add(
+        "-3000 ppm noisy",
+        [](ModulatorOptions& o) {
+            o.dClockPpm = -3000;
+            o.dNoise = 20;
+        },
+        0);
+    add(
+        "DC +60", [](ModulatorOptions& o) { o.dDcOffset = 60; }, 8);
+    add(
+        "DC -70 clipped",
+        [](ModulatorOptions& o) {
+            o.dDcOffset = -70;
+            o.dLevel = 100;
+        },
+        0);
+    add(
+        "low level",
+        [](ModulatorOptions& o) {
+            o.dLevel = 2;
+            o.dNoise = 1;
+        },
+        0);
     uint32_t seed = 1;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

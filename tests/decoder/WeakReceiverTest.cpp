@@ -4,8 +4,8 @@
 
 #include <random>
 
-#include "support/DecoderTestSupport.h"
 #include "decoder/WeakReceiver.h"
+#include "support/DecoderTestSupport.h"
 #include "synth/Modulator.h"
 #include "synth/PhysicalModulator.h"
 
@@ -141,7 +141,8 @@ TEST(WeakReceiver, RepairFlipsTheLeastReliableBitsWithinItsBound)
         weight[static_cast<size_t>(k)] = 1.0f;
     }
     weight[50] = 0.5f;  // right, but less reliable still
-    SoftDecodeResult r = DecodeSoftCells(cells.data(), weight.data(), static_cast<int>(cells.size()), limits, check);
+    SoftDecodeResult r =
+        DecodeSoftCells(cells.data(), weight.data(), static_cast<int>(cells.size()), limits, check);
     ASSERT_TRUE(r.bFound);
     EXPECT_EQ(r.bytes, frame);
     EXPECT_EQ(r.nFlipped, 2);
@@ -196,7 +197,8 @@ TEST(WeakReceiver, RepairRefusesWhatIsNotAFrame)
     std::vector<uint8_t> open(CWeakReceiver::kMaxCells, 0);
     for (int k = 1; k < 7; ++k)
         open[static_cast<size_t>(k)] = 1;
-    SoftDecodeResult r = DecodeSoftCells(open.data(), weak.data(), static_cast<int>(open.size()), limits, check);
+    SoftDecodeResult r =
+        DecodeSoftCells(open.data(), weak.data(), static_cast<int>(open.size()), limits, check);
     EXPECT_FALSE(r.bFound);
     EXPECT_EQ(r.nTrials, 0);
     std::vector<uint8_t> ragged = RowCells(RandomFrame(rng, 10));

@@ -2,12 +2,12 @@
 
 #include <set>
 
-#include "support/DocTestSupport.h"
-#include "synth/Modulator.h"
 #include "document/CommandIds.h"
 #include "document/CommandTable.h"
-#include "synth/FrameBuilder.h"
 #include "platform/SettingsPaths.h"
+#include "support/DocTestSupport.h"
+#include "synth/FrameBuilder.h"
+#include "synth/Modulator.h"
 
 namespace {
 
@@ -293,8 +293,8 @@ TEST_F(DocTest, OptionsLeaveARunningCaptureAlone)
     devices.names = {"A", "B"};
     auto doc = MakeDoc(&devices);
     doc->m_bRunning = 1;
-    for (int id : {ID_SOURCE_SOUNDCARD2, ID_DECODER_REQUIRECRC, ID_DECODER_EXPANDMESSAGES,
-                   ID_SOURCE_AUTOMATIC})
+    for (int id :
+         {ID_SOURCE_SOUNDCARD2, ID_DECODER_REQUIRECRC, ID_DECODER_EXPANDMESSAGES, ID_SOURCE_AUTOMATIC})
         EXPECT_TRUE(doc->OnCommand(id));
     m_ui.AnswerFolder("/elsewhere");
     doc->OnCommand(ID_DIRECTORIES_LOGFILES);

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "document/CommandIds.h"
-#include "support/DocTestSupport.h"
 #include "document/ReportingShell.h"
 #include "platform/DesktopShell.h"
+#include "support/DocTestSupport.h"
 
 namespace {
 

@@ -14,9 +14,9 @@
 #include <iterator>
 #include <string>
 
-#include "support/DocTestSupport.h"
 #include "document/Settings.h"
 #include "platform/Registry.h"
+#include "support/DocTestSupport.h"
 #include "support/TestFiles.h"
 
 namespace fs = std::filesystem;

@@ -6,10 +6,10 @@
 #include <limits>
 #include <sstream>
 
-#include "support/DocTestSupport.h"
 #include "document/CommandIds.h"
 #include "document/Settings.h"
 #include "platform/Registry.h"
+#include "support/DocTestSupport.h"
 
 namespace fs = std::filesystem;
 
@@ -53,9 +53,8 @@ std::string DwordText(uint32_t v)
     return buf;
 }
 
-const char* const kValueNames[] = {"ViewMode", "Eqx",     "Soundcardoption", "ExpandMsgs",
-                                   "Eql",      "Per",     "Inc",             "HomeLat",
-                                   "HomeLon",  "LogDirectory"};
+const char* const kValueNames[] = {"ViewMode", "Eqx", "Soundcardoption", "ExpandMsgs", "Eql",
+                                   "Per",      "Inc", "HomeLat",         "HomeLon",    "LogDirectory"};
 
 }  // namespace
 
@@ -127,9 +126,8 @@ TEST_F(DocTest, SavedFileHoldsTheValuesInOrderWithTheirTypesAndByteImages)
     std::vector<std::string> names;
     for (const reg::RegValue& v : pKey->values)
         names.push_back(v.strName);
-    EXPECT_EQ(names, (std::vector<std::string>{"ViewMode", "Soundcardoption", "ExpandMsgs", "Eqx",
-                                               "Eql", "Per", "Inc", "HomeLat", "HomeLon",
-                                               "LogDirectory"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"ViewMode", "Soundcardoption", "ExpandMsgs", "Eqx", "Eql",
+                                               "Per", "Inc", "HomeLat", "HomeLon", "LogDirectory"}));
     const size_t sizes[] = {4, 4, 4, 256, 512, 512, 512, 8, 8, m_logs.size() + 1};
     for (size_t i = 0; i < pKey->values.size(); ++i) {
         EXPECT_EQ(pKey->values[i].data.size(), sizes[i]) << names[i];
@@ -282,9 +280,10 @@ TEST_F(DocTest, StoredValuesThatMakeNoSenseLeaveTheDefaults)
     EXPECT_EQ(doc->m_table.m_dInc[6], 98.0);
     // Each range ends is accepted.
     doc.reset();
-    text = "REGEDIT4\n[HKEY_CURRENT_USER\\SOFTWARE\\Norq\\Halvex3]\n"
-           "\"ViewMode\"=dword:00000003\n\"Soundcardoption\"=dword:00000000\n"
-           "\"ExpandMsgs\"=dword:00000000\n";
+    text =
+        "REGEDIT4\n[HKEY_CURRENT_USER\\SOFTWARE\\Norq\\Halvex3]\n"
+        "\"ViewMode\"=dword:00000003\n\"Soundcardoption\"=dword:00000000\n"
+        "\"ExpandMsgs\"=dword:00000000\n";
     double lat = -90.0, lon = 180.0;
     text += "\"HomeLat\"=hex(4):" + HexList(&lat, 8) + "\n";
     text += "\"HomeLon\"=hex(4):" + HexList(&lon, 8) + "\n";
@@ -346,8 +345,7 @@ TEST_F(DocTest, CorruptOrHostileFilesNeverStopTheProgram)
             auto doc = MakeDoc();
             bool bValid = content.compare(0, 9, "REGEDIT4\n") == 0 &&
                           content.find("dword:1", 0) != std::string::npos &&
-                          content.find('[') != std::string::npos &&
-                          content.find(']') != std::string::npos;
+                          content.find('[') != std::string::npos && content.find(']') != std::string::npos;
             EXPECT_EQ(doc->m_nViewMode, bValid ? 1 : 0);
             doc->m_nViewMode = 2;
         }
@@ -418,7 +416,8 @@ TEST_F(DocTest, ThePassesViewIsStoredAsModeFourAndComesBack)
     }
     EXPECT_NE(ReadText(m_settings).find("\"ViewMode\"=dword:00000003\n"), std::string::npos);
     // One past the passes view is still refused.
-    WriteText(m_settings, "REGEDIT4\n[HKEY_CURRENT_USER\\SOFTWARE\\Norq\\Halvex3]\n\"ViewMode\"=dword:00000005\n");
+    WriteText(m_settings,
+              "REGEDIT4\n[HKEY_CURRENT_USER\\SOFTWARE\\Norq\\Halvex3]\n\"ViewMode\"=dword:00000005\n");
     auto doc = MakeDoc();
     EXPECT_EQ(doc->m_nViewMode, 0);
 }

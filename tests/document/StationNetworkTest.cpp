@@ -8,11 +8,11 @@
 #include <fstream>
 #include <sstream>
 
-#include "support/DocTestSupport.h"
 #include "document/CommandIds.h"
 #include "document/Settings.h"
 #include "messages/MessageOutput.h"
 #include "platform/Registry.h"
+#include "support/DocTestSupport.h"
 #include "support/SilentListener.h"
 
 namespace fs = std::filesystem;
@@ -66,7 +66,9 @@ using Clock = std::chrono::steady_clock;
 TEST_F(DocTest, StationNetworkIsStoredAsStringsOnlyOnceSetUp)
 {
     // Never set up: the file holds exactly what it held before.
-    { auto doc = MakeDoc(); }
+    {
+        auto doc = MakeDoc();
+    }
     const std::string before = ReadText(m_settings);
     ASSERT_FALSE(before.empty());
     EXPECT_EQ(before.find("MqttUrl"), std::string::npos);
@@ -125,8 +127,9 @@ TEST_F(DocTest, StationNetworkIsStoredAsStringsOnlyOnceSetUp)
 
 TEST_F(DocTest, StationNetworkValuesOfAnotherTypeOrUnusableAreNotUsed)
 {
-    WriteText(m_settings, "REGEDIT4\n[HKEY_CURRENT_USER\\SOFTWARE\\Norq\\Halvex3]\n"
-                          "\"MqttUrl\"=dword:00000001\n\"Station\"=\"a/b\"\n");
+    WriteText(m_settings,
+              "REGEDIT4\n[HKEY_CURRENT_USER\\SOFTWARE\\Norq\\Halvex3]\n"
+              "\"MqttUrl\"=dword:00000001\n\"Station\"=\"a/b\"\n");
     {
         auto doc = MakeDoc();
         EXPECT_EQ(doc->m_strMqttUrl, "");

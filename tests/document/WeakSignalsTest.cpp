@@ -5,11 +5,11 @@
 #include <fstream>
 #include <sstream>
 
-#include "support/DocTestSupport.h"
-#include "synth/Modulator.h"
 #include "document/CommandIds.h"
 #include "document/Settings.h"
 #include "platform/Registry.h"
+#include "support/DocTestSupport.h"
+#include "synth/Modulator.h"
 
 namespace {
 
@@ -33,11 +33,15 @@ int CheckOf(CHalvexDoc& doc)
 TEST_F(DocTest, WeakSignalsIsStoredOnlyOnceUsedAndComesBack)
 {
     // Never used: the file is the one an earlier version wrote, byte for byte.
-    { auto doc = MakeDoc(); }
+    {
+        auto doc = MakeDoc();
+    }
     const std::string untouched = FileText(m_settings);
     ASSERT_FALSE(untouched.empty());
     EXPECT_EQ(untouched.find("WeakSignals"), std::string::npos);
-    { auto doc = MakeDoc(); }
+    {
+        auto doc = MakeDoc();
+    }
     EXPECT_EQ(FileText(m_settings), untouched);
 
     {
@@ -77,9 +81,9 @@ TEST_F(DocTest, BlockEntryAddsTheReceiversFramesOnlyWhileWeakSignalsIsOn)
     drifting.dClockPpm = 1000.0;
     CModulator mod(drifting);
     mod.AppendSilence(20000);
-    const std::vector<uint8_t> frame = AppendCrc({0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, 0xDE, 0xF0, 0x11,
-                                                  0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88, 0x99, 0xAA,
-                                                  0xBB, 0xCC, 0xDD, 0xEE});
+    const std::vector<uint8_t> frame =
+        AppendCrc({0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, 0xDE, 0xF0, 0x11, 0x22, 0x33,
+                   0x44, 0x55, 0x66, 0x77, 0x88, 0x99, 0xAA, 0xBB, 0xCC, 0xDD, 0xEE});
     mod.AppendFrame(frame);
     mod.AppendSilence(3 * 48000);
     const std::vector<uint8_t> samples = mod.TakeSamples();

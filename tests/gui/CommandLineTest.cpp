@@ -10,7 +10,8 @@
 
 TEST(CommandLineTest, AutomationSwitchesRunWithoutAWindowInAnyCase)
 {
-    for (const char* a : {"-Embedding", "-Automation", "/Embedding", "/Automation", "/embedding", "-AUTOMATION"}) {
+    for (const char* a :
+         {"-Embedding", "-Automation", "/Embedding", "/Automation", "/embedding", "-AUTOMATION"}) {
         AppOptions o = ParseCommandLine({a});
         EXPECT_TRUE(o.bHeadless) << a;
         EXPECT_EQ(o.strError, "") << a;

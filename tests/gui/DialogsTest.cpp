@@ -55,7 +55,8 @@ TEST(HomeLocationDlgTest, LayoutFollowsTheDialogUnits)
         EXPECT_EQ(pChild->GetPosition(), dlg.ConvertDialogToPixels(bLat ? wxPoint(14, 10) : wxPoint(10, 29)));
         EXPECT_EQ(pChild->GetSize(), dlg.ConvertDialogToPixels(bLat ? wxSize(72, 8) : wxSize(76, 8)));
         // The whole label shows within its place, whatever the desktop's font.
-        EXPECT_LE(pChild->GetTextExtent(pChild->GetLabel()).GetWidth(), pChild->GetSize().GetWidth()) << label;
+        EXPECT_LE(pChild->GetTextExtent(pChild->GetLabel()).GetWidth(), pChild->GetSize().GetWidth())
+            << label;
     }
     EXPECT_TRUE(bLatLabel);
     EXPECT_TRUE(bLonLabel);

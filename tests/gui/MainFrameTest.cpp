@@ -116,7 +116,8 @@ TEST_F(MainWindowTest, MenuBarHoldsTheResourceMenusInOrder)
                 {IDR_VIEW_STATUS_BAR, "&Status Bar"}},
                "View");
     ExpectMenu(pBar->GetMenu(2), {{ID_PROCESS_START, "Start"}, {ID_PROCESS_STOP, "Stop"}}, "Process");
-    ExpectMenu(pBar->GetMenu(4), {{IDR_HELP_FINDER, "&Help Topics"}, {0, nullptr}, {IDR_APP_ABOUT, "&About Halvex..."}},
+    ExpectMenu(pBar->GetMenu(4),
+               {{IDR_HELP_FINDER, "&Help Topics"}, {0, nullptr}, {IDR_APP_ABOUT, "&About Halvex..."}},
                "Help");
 
     wxMenu* pOptions = pBar->GetMenu(3);
@@ -152,19 +153,19 @@ TEST_F(MainWindowTest, ItemsThatUpdateRulesCheckAreCheckItemsWithTheirStatusText
 {
     Open();
     for (int id : std::vector<int>{ID_VIEW_SIGNAL, ID_VIEW_MESSAGES, ID_VIEW_SATELLITES, ID_VIEW_CHART,
-                                   ID_VIEW_PASSES, ID_SOURCE_AUTOMATIC, ID_SOURCE_SOUNDCARD1, ID_SOURCE_SOUNDCARD4,
-                                   ID_DECODER_REQUIRECRC, ID_DECODER_EXPANDMESSAGES, ID_DECODER_WEAKSIGNALS,
-                                   IDR_VIEW_TOOLBAR,
-                                   IDR_VIEW_STATUS_BAR})
+                                   ID_VIEW_PASSES, ID_SOURCE_AUTOMATIC, ID_SOURCE_SOUNDCARD1,
+                                   ID_SOURCE_SOUNDCARD4, ID_DECODER_REQUIRECRC, ID_DECODER_EXPANDMESSAGES,
+                                   ID_DECODER_WEAKSIGNALS, IDR_VIEW_TOOLBAR, IDR_VIEW_STATUS_BAR})
         EXPECT_TRUE(Item(id)->IsCheckable()) << id;
-    for (int id : std::vector<int>{ID_PROCESS_START, ID_PROCESS_STOP, ID_OPTIONS_MIXER, ID_DIRECTORIES_LOGFILES,
-                                   ID_OPTIONS_HOMELOCATION, IDR_APP_ABOUT})
+    for (int id : std::vector<int>{ID_PROCESS_START, ID_PROCESS_STOP, ID_OPTIONS_MIXER,
+                                   ID_DIRECTORIES_LOGFILES, ID_OPTIONS_HOMELOCATION, IDR_APP_ABOUT})
         EXPECT_FALSE(Item(id)->IsCheckable()) << id;
 
     EXPECT_EQ(Utf8(Item(ID_PROCESS_START)->GetHelp()), "Start processing");
     EXPECT_EQ(Utf8(Item(ID_DECODER_REQUIRECRC)->GetHelp()), "Only display and log messages with a valid CRC");
     EXPECT_EQ(Utf8(Item(ID_VIEW_CHART)->GetHelp()), "View current satellite positions on a chart");
-    EXPECT_EQ(Utf8(Item(IDR_APP_ABOUT)->GetHelp()), "Display program information, version number and copyright");
+    EXPECT_EQ(Utf8(Item(IDR_APP_ABOUT)->GetHelp()),
+              "Display program information, version number and copyright");
 }
 
 TEST_F(MainWindowTest, UpdateRulesShowOnMenuItemsAndButtons)
@@ -272,7 +273,8 @@ TEST_F(MainWindowTest, ToolbarButtonsCarryTooltipsAndStatusTexts)
         EXPECT_TRUE(pTool->GetNormalBitmap().IsOk()) << i;
         EXPECT_EQ(pTool->GetNormalBitmap().GetSize(), wxSize(16, 15)) << i;
     }
-    for (int id : std::vector<int>{ID_VIEW_SIGNAL, ID_VIEW_MESSAGES, ID_VIEW_SATELLITES, ID_VIEW_CHART, ID_VIEW_PASSES})
+    for (int id : std::vector<int>{ID_VIEW_SIGNAL, ID_VIEW_MESSAGES, ID_VIEW_SATELLITES, ID_VIEW_CHART,
+                                   ID_VIEW_PASSES})
         EXPECT_TRUE(pBar->FindById(WxIdOfResource(id))->CanBeToggled()) << id;
 }
 

@@ -13,15 +13,15 @@
 #include <wx/toolbar.h>
 
 #include "WindowTestSupport.h"
-#include "gui/CommandMap.h"
-#include "gui/HalvexApp.h"
-#include "gui/MainFrame.h"
 #include "document/CommandIds.h"
 #include "document/HalvexDoc.h"
+#include "gui/CommandMap.h"
+#include "gui/HalvexApp.h"
+#include "gui/HalvexViewWx.h"
+#include "gui/MainFrame.h"
 #include "platform/Shell.h"
 #include "support/FakeWaveIn.h"
 #include "support/RecordingShell.h"
-#include "gui/HalvexViewWx.h"
 
 class MainWindowTest : public ::testing::Test
 {

@@ -18,11 +18,11 @@
 #include <wx/imagpng.h>
 
 #include "document/HalvexDoc.h"
+#include "gui/ModePaintersWx.h"
 #include "platform/Clock.h"
 #include "platform/Cp1252.h"
 #include "support/FakeDocUi.h"
 #include "support/TestDoc.h"
-#include "gui/ModePaintersWx.h"
 #include "view/WorldChart.h"
 
 namespace {
@@ -47,7 +47,10 @@ class Picture
 {
 public:
     explicit Picture(const wxImage& image) : m_image(image) {}
-    Rgb At(int x, int y) const { return Rgb{m_image.GetRed(x, y), m_image.GetGreen(x, y), m_image.GetBlue(x, y)}; }
+    Rgb At(int x, int y) const
+    {
+        return Rgb{m_image.GetRed(x, y), m_image.GetGreen(x, y), m_image.GetBlue(x, y)};
+    }
     // Pixels in [x0, x1) x [y0, y1) that are not the light-blue background.
     int CountNotBackground(int x0, int y0, int x1, int y1) const
     {
@@ -103,11 +106,20 @@ protected:
             dc.SetBackgroundMode(wxBRUSHSTYLE_SOLID);
             dc.SetFont(*wxNORMAL_FONT);
             switch (mode) {
-            case 0: PaintSignalMode(dc, *m_pDoc); break;
-            case 1: PaintMessagesMode(dc, *m_pDoc); break;
-            case 2: PaintSatellitesMode(dc, *m_pDoc); break;
-            case 3: PaintChartMode(dc, *m_pDoc, *m_pChart); break;
-            default: break;
+                case 0:
+                    PaintSignalMode(dc, *m_pDoc);
+                    break;
+                case 1:
+                    PaintMessagesMode(dc, *m_pDoc);
+                    break;
+                case 2:
+                    PaintSatellitesMode(dc, *m_pDoc);
+                    break;
+                case 3:
+                    PaintChartMode(dc, *m_pDoc, *m_pChart);
+                    break;
+                default:
+                    break;
             }
             dc.SelectObject(wxNullBitmap);
         }
@@ -148,8 +160,8 @@ TEST_F(ModePainters, SignalPanelZeroLineTraceAndAdvice)
     EXPECT_EQ(silent.At(200, 200), (Rgb{0, 255, 0}));
     EXPECT_EQ(silent.At(12, 200), (Rgb{0, 255, 0}));
     EXPECT_EQ(silent.At(200, 190), (Rgb{0, 0, 0}));  // a flat trace: nothing off the line
-    EXPECT_EQ(silent.At(425, 5), kBlue);              // right of the panel
-    EXPECT_EQ(silent.At(5, 402), kBlue);              // below it
+    EXPECT_EQ(silent.At(425, 5), kBlue);             // right of the panel
+    EXPECT_EQ(silent.At(5, 402), kBlue);             // below it
     // Both advice lines, one under the other, on the light blue.
     EXPECT_GT(silent.CountNotBackground(10, 410, 400, 424), 50);
     EXPECT_GT(silent.CountNotBackground(10, 425, 500, 440), 50);
@@ -313,7 +325,7 @@ TEST_F(ModePainters, ChartDiscSpaceShadingMarkers)
     const Rgb west = dawn.At(40, 240);   // 36 W
     const int eastLevel = std::max(east.g, east.b);
     const int westLevel = std::max(west.g, west.b);
-    EXPECT_EQ(eastLevel, 156);                          // rim darkening at 200 px only
+    EXPECT_EQ(eastLevel, 156);                           // rim darkening at 200 px only
     EXPECT_EQ(westLevel, static_cast<int>(156 * 0.75));  // and full night
 }
 
@@ -345,23 +357,11 @@ TEST_F(ModePainters, ChartDotsCoverExactlyTheirPixels)
             }
         }
     };
-    expectDot(237, 273, {".......",
-                         "..RRR..",
-                         ".RYYYR.",
-                         ".RYYYR.",
-                         ".RYYYR.",
-                         "..RRR..",
-                         "......."});
+    expectDot(237, 273, {".......", "..RRR..", ".RYYYR.", ".RYYYR.", ".RYYYR.", "..RRR..", "......."});
     // Home: 7 pixels from (237, 237), its red centre at (240, 240).
-    expectDot(236, 236, {".........",
-                         "...RRR...",
-                         "..RYYYR..",
-                         ".RYYYYYR.",
-                         ".RYYRYYR.",
-                         ".RYYYYYR.",
-                         "..RYYYR..",
-                         "...RRR...",
-                         "........."});
+    expectDot(236, 236,
+              {".........", "...RRR...", "..RYYYR..", ".RYYYYYR.", ".RYYRYYR.", ".RYYYYYR.", "..RYYYR..",
+               "...RRR...", "........."});
 }
 
 TEST_F(ModePainters, ChartOfAMissingGlobeIsAllSea)

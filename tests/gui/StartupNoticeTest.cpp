@@ -15,7 +15,8 @@ TEST_F(MainWindowTest, ADamagedSettingsFileIsToldInABoxAtStartUp)
     ASSERT_TRUE(PumpUntil([&] { return !script.m_seen.empty(); }, 3000)) << "no box";
     ASSERT_EQ(script.m_seen.size(), 1u);
     const std::string& text = script.m_seen[0].strMessage;
-    EXPECT_EQ(text.rfind("settings file " + path + ": not a settings file (line 2: bad key line)", 0), 0u) << text;
+    EXPECT_EQ(text.rfind("settings file " + path + ": not a settings file (line 2: bad key line)", 0), 0u)
+        << text;
     EXPECT_NE(text.find("it is kept as " + path + ".bad."), std::string::npos) << text;
     CloseMain();
 

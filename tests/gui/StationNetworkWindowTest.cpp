@@ -10,9 +10,9 @@
 #include <wx/timer.h>
 
 #include "MainWindowFixture.h"
-#include "gui/StationNetworkDlg.h"
 #include "document/Settings.h"
 #include "document/StationNetwork.h"
+#include "gui/StationNetworkDlg.h"
 #include "platform/FileWaveIn.h"
 #include "platform/Registry.h"
 #include "support/SilentListener.h"
@@ -90,7 +90,8 @@ TEST_F(MainWindowTest, StationNetworkDialogStoresUrlAndStation)
     wxMenuItem* pItem = Item(ID_OPTIONS_STATIONNETWORK);
     ASSERT_NE(pItem, nullptr);
     EXPECT_EQ(Utf8(pItem->GetItemLabelText()), "Station network...");
-    EXPECT_EQ(Utf8(pItem->GetHelp()), "Specify the broker and the station name for publishing the decoded messages");
+    EXPECT_EQ(Utf8(pItem->GetHelp()),
+              "Specify the broker and the station name for publishing the decoded messages");
     EXPECT_EQ(Frame()->GetStatusBar()->GetFieldsCount(), 4);
 
     const std::string url = "mqtt://radio@127.0.0.1:" + std::to_string(CSilentListener::ClosedLocalPort());
@@ -123,7 +124,8 @@ TEST_F(MainWindowTest, StationNetworkDialogStoresUrlAndStation)
     // The pane shows the connection as soon as there is one to show.
     Frame()->ShowStationState();
     EXPECT_EQ(StationPane(Frame()).rfind("MQTT ", 0), 0u) << StationPane(Frame());
-    EXPECT_TRUE(PumpUntil([&] { return StationPane(Frame()) == "MQTT offline"; }, 5000)) << StationPane(Frame());
+    EXPECT_TRUE(PumpUntil([&] { return StationPane(Frame()) == "MQTT offline"; }, 5000))
+        << StationPane(Frame());
 
     CloseMain();
     EXPECT_EQ(StoredString(Options().strSettings, "MqttUrl"), url);
@@ -131,7 +133,8 @@ TEST_F(MainWindowTest, StationNetworkDialogStoresUrlAndStation)
 
     // Next time the dialog opens with them; Cancel changes nothing.
     Open();
-    EXPECT_TRUE(PumpUntil([&] { return StationPane(Frame()) == "MQTT offline"; }, 5000)) << StationPane(Frame());
+    EXPECT_TRUE(PumpUntil([&] { return StationPane(Frame()) == "MQTT offline"; }, 5000))
+        << StationPane(Frame());
     std::string shownStation;
     script.m_answer = [&](wxDialog* pDlg) {
         if (auto* pNet = dynamic_cast<CStationNetworkDlg*>(pDlg)) {
@@ -176,8 +179,8 @@ TEST_F(MainWindowTest, StationNetworkTestButtonAnswersWithoutHoldingTheWindow)
     dlg.UrlEdit()->ChangeValue("mqtt://127.0.0.1:" + std::to_string(closed));
     Press(dlg.TestButton());
     EXPECT_TRUE(PumpUntil([&] { return !dlg.IsTesting(); }, 5000));
-    EXPECT_EQ(dlg.ResultText(), "Test failed: cannot reach the broker at 127.0.0.1:" + std::to_string(closed) +
-                                    ": Connection refused.");
+    EXPECT_EQ(dlg.ResultText(), "Test failed: cannot reach the broker at 127.0.0.1:" +
+                                    std::to_string(closed) + ": Connection refused.");
 
     // A broker that never answers: the test waits in the background, the
     // window's timers keep running, and the dialog closes at once.

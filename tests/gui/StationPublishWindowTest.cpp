@@ -72,7 +72,8 @@ TEST_F(MainWindowTest, PublishesEveryFrameWhileCapturingFromARecording)
     Open(options, std::make_unique<CFileWaveIn>(demo, 0.0));
     Doc().m_dHomeLat = 52.5;
     Doc().m_dHomeLon = -8.5;
-    ASSERT_TRUE(PumpUntil([&] { return Doc().m_station.GetState() == CStationNetwork::State::Connected; }, 5000))
+    ASSERT_TRUE(
+        PumpUntil([&] { return Doc().m_station.GetState() == CStationNetwork::State::Connected; }, 5000))
         << Doc().m_station.StateText();
     Frame()->ShowStationState();
     EXPECT_EQ(std::string(Frame()->GetStatusBar()->GetStatusText(CMainFrame::kStationPane).utf8_str()),

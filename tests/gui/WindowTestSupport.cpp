@@ -12,9 +12,9 @@
 #include <wx/utils.h>
 
 #include "gui/AboutDlg.h"
-#include "synth/Modulator.h"
 #include "gui/HomeLocationDlg.h"
 #include "synth/FrameBuilder.h"
+#include "synth/Modulator.h"
 
 void PumpEvents(int ms)
 {

@@ -12,8 +12,8 @@
 #include <wx/dialog.h>
 #include <wx/modalhook.h>
 
-#include "support/TestFiles.h"
 #include "output/JsonOutput.h"
+#include "support/TestFiles.h"
 
 // Processes events (timers, paints, idle) for about ms milliseconds.
 void PumpEvents(int ms);
@@ -28,7 +28,7 @@ class CModalScript : public wxModalDialogHook
 public:
     struct Seen
     {
-        std::string strClass;    // the dialog's wx class name
+        std::string strClass;  // the dialog's wx class name
         std::string strTitle;
         std::string strMessage;  // message boxes: their text (UTF-8)
     };

@@ -14,8 +14,7 @@ const char* const kLonLetter = "The longitude must begin with 'E' or 'W'.  Pleas
 const char* const kMultipleDots =
     "There are multiple decimal points in one of the coordinates.\n"
     "Please use an unambiguous format. Eg. a space between degrees and minutes.";
-const char* const kNotUnderstood =
-    "Your coordinate string could not be understood.  Please try again.";
+const char* const kNotUnderstood = "Your coordinate string could not be understood.  Please try again.";
 const char* const kBadLat = "The latitude that you have entered is invalid. Please try again";
 const char* const kBadLon = "The longitude that you have entered is invalid. Please try again";
 
@@ -28,8 +27,7 @@ struct Parsed
 Parsed Parse(const std::string& text, bool bLatitude)
 {
     Parsed p{0.0, {}};
-    p.value = ParseCoordinate(text, bLatitude,
-                              [&](const std::string& m) { p.messages.push_back(m); });
+    p.value = ParseCoordinate(text, bLatitude, [&](const std::string& m) { p.messages.push_back(m); });
     return p;
 }
 
@@ -134,9 +132,13 @@ TEST(ParseCoordinate, AmbiguousAndUnreadableTexts)
 TEST(ParseCoordinate, TextLeftOverOrASignedFieldIsNotUnderstood)
 {
     // Each of these used to come back as a plausible place without a word.
-    ExpectRejected(Lat("N52,5"), kNotUnderstood);            // a decimal comma
-    ExpectRejected(Lat("N52\xB0" "30'"), kNotUnderstood);    // a degree sign (1252)
-    ExpectRejected(Lat("N52\xC2\xB0" "30'"), kNotUnderstood);  // ...or UTF-8
+    ExpectRejected(Lat("N52,5"), kNotUnderstood);  // a decimal comma
+    ExpectRejected(Lat("N52\xB0"
+                       "30'"),
+                   kNotUnderstood);  // a degree sign (1252)
+    ExpectRejected(Lat("N52\xC2\xB0"
+                       "30'"),
+                   kNotUnderstood);  // ...or UTF-8
     ExpectRejected(Lat("N52 30'"), kNotUnderstood);
     ExpectRejected(Lat("N52 30.5 extra"), kNotUnderstood);
     ExpectRejected(Lat("N52 30.5 10"), kNotUnderstood);
@@ -167,7 +169,8 @@ TEST(ReadCoordinate, TellsAnAcceptedZeroFromARefusal)
     for (const char* bad : {"N52,5", "X52", "N1.2.3", "N1 2 3 4", "N95"}) {
         value = 1.0;
         int nMessages = 0;
-        EXPECT_FALSE(ReadCoordinate(bad, true, [&](const std::string&) { ++nMessages; }, value))
+        EXPECT_FALSE(ReadCoordinate(
+            bad, true, [&](const std::string&) { ++nMessages; }, value))
             << bad;
         EXPECT_EQ(value, 0.0) << bad;
         EXPECT_EQ(nMessages, 1) << bad;

@@ -147,18 +147,17 @@ int main(int argc, char** argv)
     const CWeakReceiver::Statistics& st = chain.WeakReceiver()->Stats();
     const uint64_t added = chain.WeakFramesKept();
     const uint64_t plain = counter.m_nFrames - added;
-    std::printf("%s %.2f h: demodulator frames %llu (check values %llu, expected by chance %.3f); "
-                "receiver: flags %llu, rows above noise %llu, "
-                "check values %llu (repair %llu), frames found %llu (dropped as the demodulator's %llu), "
-                "frames added %llu (expected by chance %.3f)\n",
-                kind.c_str(), static_cast<double>(total) / 48000.0 / 3600.0,
-                static_cast<unsigned long long>(plain), static_cast<unsigned long long>(plainChecks.m_nChecks),
-                static_cast<double>(plainChecks.m_nChecks) / 65536.0,
-                static_cast<unsigned long long>(st.nCandidates),
-                static_cast<unsigned long long>(st.nDecoded), static_cast<unsigned long long>(st.nTrials),
-                static_cast<unsigned long long>(st.nRepairTrials),
-                static_cast<unsigned long long>(st.nFrames),
-                static_cast<unsigned long long>(chain.WeakFramesDropped()),
-                static_cast<unsigned long long>(added), static_cast<double>(st.nTrials) / 65536.0);
+    std::printf(
+        "%s %.2f h: demodulator frames %llu (check values %llu, expected by chance %.3f); "
+        "receiver: flags %llu, rows above noise %llu, "
+        "check values %llu (repair %llu), frames found %llu (dropped as the demodulator's %llu), "
+        "frames added %llu (expected by chance %.3f)\n",
+        kind.c_str(), static_cast<double>(total) / 48000.0 / 3600.0, static_cast<unsigned long long>(plain),
+        static_cast<unsigned long long>(plainChecks.m_nChecks),
+        static_cast<double>(plainChecks.m_nChecks) / 65536.0, static_cast<unsigned long long>(st.nCandidates),
+        static_cast<unsigned long long>(st.nDecoded), static_cast<unsigned long long>(st.nTrials),
+        static_cast<unsigned long long>(st.nRepairTrials), static_cast<unsigned long long>(st.nFrames),
+        static_cast<unsigned long long>(chain.WeakFramesDropped()), static_cast<unsigned long long>(added),
+        static_cast<double>(st.nTrials) / 65536.0);
     return added == 0 ? 0 : 1;
 }

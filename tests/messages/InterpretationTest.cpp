@@ -6,11 +6,11 @@
 #include <random>
 
 #include "decoder/FrameCheck.h"
-#include "synth/FrameBuilder.h"
 #include "messages/Interpretation.h"
 #include "messages/MessageStore.h"
 #include "messages/SatelliteTable.h"
 #include "platform/Clock.h"
+#include "synth/FrameBuilder.h"
 
 namespace {
 
@@ -31,8 +31,7 @@ std::string LineOf(const std::vector<uint8_t>& frame)
 {
     CFrameCheck check;
     const FrameVerdict verdict = check.CheckFrame(frame.data(), static_cast<int>(frame.size()));
-    return CMessageStore::FormatMessageLine(frame.data(), static_cast<int>(frame.size()), verdict,
-                                            kLineTime);
+    return CMessageStore::FormatMessageLine(frame.data(), static_cast<int>(frame.size()), verdict, kLineTime);
 }
 
 std::string Expand(const std::vector<uint8_t>& frame)
@@ -140,7 +139,7 @@ TEST(Bulletin, RawBitsEnterTheSumsAsTheyAre)
     EXPECT_EQ(Expand(BuildOrbitBulletinFromBits(8, flagged)), kNoaa18);
 
     std::string digits = bits;
-    digits.replace(6, 4, "1010");  // year units 10: 2000 + 0*10 + 10
+    digits.replace(6, 4, "1010");   // year units 10: 2000 + 0*10 + 10
     digits.replace(22, 4, "0010");  // hour tens 2 -> hour 22
     EXPECT_EQ(Expand(BuildOrbitBulletinFromBits(8, digits)).substr(19, 20), "2010-03-01 22:34:56;");
 }
@@ -161,8 +160,8 @@ TEST(Bulletin, TooShortForTheElementsIsNotInterpreted)
 {
     const std::vector<uint8_t> full = BuildOrbitBulletin(BulletinFields());
     // 23 bytes: the last element digits would be the bracket and check value.
-    const std::string hex = LineOf(full).substr(0, 7) + LineOf(full).substr(8, 3) +
-                            LineOf(full).substr(12, 32);
+    const std::string hex =
+        LineOf(full).substr(0, 7) + LineOf(full).substr(8, 3) + LineOf(full).substr(12, 32);
     ASSERT_EQ(hex.size(), 42u);
     Station s;
     s.Receive(BuildFrameFromHex(hex));
@@ -214,12 +213,29 @@ TEST(DateTime, ExampleAndFieldRules)
     const std::vector<uint8_t> stamp = BuildDateTimeStamp(2009, 60, 12, 34, 56, 789);
     ASSERT_EQ(LineOf(stamp).substr(12, 16), "2009060123456789");
     EXPECT_EQ(Expand(stamp), "Datetime : 2009-03-01 12:34:56.789");
-    EXPECT_EQ(Expand(BuildFrameFromHex("00000E1000" "2009" "06A" "123456789")),
+    EXPECT_EQ(Expand(BuildFrameFromHex("00000E1000"
+                                       "2009"
+                                       "06A"
+                                       "123456789")),
               "Datetime : 2009-01-06 12:34:56.789");
-    EXPECT_EQ(Expand(BuildFrameFromHex("00000E1000" "2009" "A60" "123456789")), "<none>");
-    EXPECT_EQ(Expand(BuildFrameFromHex("00000E1000" "2009" "060" "12" "B4" "56789")), "<none>");
+    EXPECT_EQ(Expand(BuildFrameFromHex("00000E1000"
+                                       "2009"
+                                       "A60"
+                                       "123456789")),
+              "<none>");
+    EXPECT_EQ(Expand(BuildFrameFromHex("00000E1000"
+                                       "2009"
+                                       "060"
+                                       "12"
+                                       "B4"
+                                       "56789")),
+              "<none>");
     // The fraction is copied, not read; the year is taken as it stands.
-    EXPECT_EQ(Expand(BuildFrameFromHex("00000E1000" "1999" "365" "235959" "9FE")),
+    EXPECT_EQ(Expand(BuildFrameFromHex("00000E1000"
+                                       "1999"
+                                       "365"
+                                       "235959"
+                                       "9FE")),
               "Datetime : 1999-12-31 23:59:59.9FE");
     EXPECT_EQ(Expand(BuildDateTimeStamp(2040, 1, 0, 0, 0, 0)), "Datetime : 2040-01-01 00:00:00.000");
     // Too short: the year runs into the bracket.

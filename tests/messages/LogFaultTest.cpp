@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "synth/FrameBuilder.h"
 #include "messages/MessageStore.h"
 #include "messages/SatelliteTable.h"
 #include "platform/Clock.h"
 #include "support/TestFiles.h"
+#include "synth/FrameBuilder.h"
 
 namespace fs = std::filesystem;
 

@@ -1,19 +1,19 @@
 // Message lines, the ring of 60, the daily log files and the per-frame rules.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
-#include <unistd.h>
 #include <vector>
 
 #include "decoder/FrameCheck.h"
-#include "synth/FrameBuilder.h"
 #include "messages/MessageStore.h"
 #include "messages/SatelliteTable.h"
 #include "platform/Clock.h"
 #include "support/TestFiles.h"
+#include "synth/FrameBuilder.h"
 
 namespace fs = std::filesystem;
 
@@ -92,7 +92,8 @@ TEST(MessageLine, GroupsForEveryFrameLength)
     // separators gives the frame back; 46 bytes is the longest frame.
     for (int n = 7; n <= 46; ++n) {
         std::vector<uint8_t> frame(static_cast<size_t>(n));
-        for (int i = 0; i < n; ++i) frame[static_cast<size_t>(i)] = static_cast<uint8_t>(i * 37 + n);
+        for (int i = 0; i < n; ++i)
+            frame[static_cast<size_t>(i)] = static_cast<uint8_t>(i * 37 + n);
         FrameVerdict matched;
         matched.bMatched = true;
         const std::string line = CMessageStore::FormatMessageLine(frame.data(), n, matched, 0);
@@ -103,9 +104,8 @@ TEST(MessageLine, GroupsForEveryFrameLength)
             hex += d;
         }
         const size_t mid = static_cast<size_t>(2 * n - 14);
-        const std::string expected = hex.substr(0, 7) + " " + hex.substr(7, 3) + " " +
-                                     hex.substr(10, mid) + " [" + hex.substr(hex.size() - 4) +
-                                     "] 1970-01-01 00:00:00";
+        const std::string expected = hex.substr(0, 7) + " " + hex.substr(7, 3) + " " + hex.substr(10, mid) +
+                                     " [" + hex.substr(hex.size() - 4) + "] 1970-01-01 00:00:00";
         EXPECT_EQ(line, expected) << n;
         EXPECT_EQ(line[12 + 2 * n - 14], ' ') << "character 12 + i is digit i + 10";
     }
@@ -118,8 +118,7 @@ TEST(MessageLine, GroupsForEveryFrameLength)
 TEST(MessageLine, TimesPast2038StayRight)
 {
     const std::vector<uint8_t> frame = BuildFrameFromHex("0123456789ABCD");
-    EXPECT_EQ(CMessageStore::FormatMessageLine(frame.data(), 9, Check(frame),
-                                               Utc(2040, 2, 29, 23, 59, 59)),
+    EXPECT_EQ(CMessageStore::FormatMessageLine(frame.data(), 9, Check(frame), Utc(2040, 2, 29, 23, 59, 59)),
               "0123456 789 ABCD [15E7] 2040-02-29 23:59:59");
 }
 
@@ -138,7 +137,8 @@ TEST_F(StoreTest, RingWrapsAtSixtyAndStartClearsIt)
 
     m_store.ClearForStart();
     EXPECT_EQ(m_store.m_nMessageIndex, 0);
-    for (const std::string& slot : m_store.m_strMessages) EXPECT_TRUE(slot.empty());
+    for (const std::string& slot : m_store.m_strMessages)
+        EXPECT_TRUE(slot.empty());
 }
 
 TEST_F(StoreTest, VerdictDecidesWhatBecomesOfAFrame)
@@ -200,7 +200,11 @@ TEST_F(StoreTest, ExpansionAtIndexZeroWrapsAround)
 TEST_F(StoreTest, FramesOfNoKnownKindAddNothing)
 {
     // A date-time stamp whose day begins with a letter, and an ordinary frame.
-    Feed(BuildFrameFromHex("00000E1000" "2009" "A60" "123456789"));
+    Feed(
+        BuildFrameFromHex("00000E1000"
+                          "2009"
+                          "A60"
+                          "123456789"));
     Feed(BuildFrameFromHex("0123456789ABCD"));
     EXPECT_EQ(m_logged.size(), 2u);
     EXPECT_EQ(m_store.m_nMessageIndex, 2);
@@ -234,8 +238,7 @@ TEST_F(StoreTest, MissingLogDirectoryIsCreated)
 {
     m_store.m_strLogDirectory = (m_dir / "a" / "b" / "Log files").string() + "/";
     Feed(BuildFrameFromHex("0123456789ABCD"));
-    EXPECT_EQ(ReadFileText(m_dir / "a" / "b" / "Log files" / "halvex3log20090501.txt"),
-              m_logged[0] + "\n");
+    EXPECT_EQ(ReadFileText(m_dir / "a" / "b" / "Log files" / "halvex3log20090501.txt"), m_logged[0] + "\n");
 }
 
 TEST_F(StoreTest, UnwritableLogLosesOnlyTheFileLine)
@@ -267,6 +270,5 @@ TEST_F(StoreTest, LogNameJoinsTheDirectoryTextAsItStands)
 {
     m_store.m_strLogDirectory = "/var/log/halvex";
     EXPECT_EQ(m_store.LogFilePath(Utc(2009, 5, 1, 0, 0, 0)), "/var/log/halvexhalvex3log20090501.txt");
-    EXPECT_EQ(m_store.LogFilePath(Utc(2039, 12, 31, 23, 59, 59)),
-              "/var/log/halvexhalvex3log20391231.txt");
+    EXPECT_EQ(m_store.LogFilePath(Utc(2039, 12, 31, 23, 59, 59)), "/var/log/halvexhalvex3log20391231.txt");
 }

@@ -26,7 +26,7 @@ SynthPlan Plan(int count)
 struct Both
 {
     std::vector<std::string> plain;  // weak-signal receiver off
-    std::vector<std::string> weak;    // on
+    std::vector<std::string> weak;   // on
 };
 
 template <class Generator, class Options>

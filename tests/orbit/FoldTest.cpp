@@ -81,7 +81,8 @@ TEST(FoldOrbitTime, MatchesPlainLoopWhenEveryPassIsARoundingTie)
             const double period = 6000.0 + extra * spacing;
             for (double start : {std::ldexp(1.0, exponent) + 7 * spacing, std::ldexp(1.0, exponent) * 1.7,
                                  std::ldexp(1.0, exponent + 1) - spacing}) {
-                ExpectSameBits(PlainFoldOrbitTime(start, period), FoldOrbitTime(start, period), start, period);
+                ExpectSameBits(PlainFoldOrbitTime(start, period), FoldOrbitTime(start, period), start,
+                               period);
             }
         }
     }
@@ -102,7 +103,8 @@ TEST(FoldOrbitTime, EndsInRangeForHostileInputs)
 {
     // The plain loop would take 1.5e17 passes here, or never end once a
     // period is below half the spacing of doubles at t.
-    const double cases[][2] = {{9.2e18, 60.0}, {9.2e18, 6000.0}, {1.0e300, 60.0}, {4.3e9, 60.0},
+    const double cases[][2] = {{9.2e18, 60.0},    {9.2e18, 6000.0},
+                               {1.0e300, 60.0},   {4.3e9, 60.0},
                                {1.0e9, 1.0e-300}, {std::numeric_limits<double>::infinity(), 60.0}};
     for (const auto& c : cases) {
         const double t1 = FoldOrbitTime(c[0], c[1]);
@@ -150,7 +152,8 @@ TEST(FoldOrbitTime, SubSatellitePointEndsForExtremeClockValues)
     table.m_dEql[5] = 100.0;
     table.m_dPer[5] = 60.0;
     table.m_dInc[5] = 98.7;
-    for (int64_t now : {std::numeric_limits<int64_t>::max(), std::numeric_limits<int64_t>::min(), int64_t{0}}) {
+    for (int64_t now :
+         {std::numeric_limits<int64_t>::max(), std::numeric_limits<int64_t>::min(), int64_t{0}}) {
         const SatPosition pos = ComputeSubSatellitePoint(table, 5, now);
         EXPECT_GE(pos.dLat, -90.0) << now;
         EXPECT_LE(pos.dLat, 90.0) << now;

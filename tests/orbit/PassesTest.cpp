@@ -54,7 +54,8 @@ CSatelliteTable MakeTable()
 std::string Describe(const SatellitePass& p)
 {
     return "code " + std::to_string(p.nCode) + " AOS " + std::to_string(p.nAos) + " TCA " +
-           std::to_string(p.nTca) + " LOS " + std::to_string(p.nLos) + " max " + std::to_string(p.dMaxElevation);
+           std::to_string(p.nTca) + " LOS " + std::to_string(p.nLos) + " max " +
+           std::to_string(p.dMaxElevation);
 }
 
 void ExpectSamePasses(const std::vector<SatellitePass>& expected, const std::vector<SatellitePass>& found,
@@ -81,7 +82,8 @@ TEST(Passes, AgreeWithASecondBySecondScanForEveryHomeAndElementAge)
     for (const Home& home : kHomes) {
         for (int code : {5, 8, 10, 12}) {
             // Every entry from the horizon up; one at 1 and 10 degrees too.
-            for (double minimum : code == 12 ? std::vector<double>{0.0, 1.0, 10.0} : std::vector<double>{0.0}) {
+            for (double minimum :
+                 code == 12 ? std::vector<double>{0.0, 1.0, 10.0} : std::vector<double>{0.0}) {
                 const std::vector<SatellitePass> scanned =
                     testsupport::ScanPasses(table, code, home.dLat, home.dLon, kStart, kDay, minimum);
                 const std::vector<SatellitePass> found =
@@ -117,7 +119,8 @@ TEST(Passes, APassUnderWayAtTheStartKeepsItsRealAos)
     }
     // Ended a second before the start: not listed. Beginning at the end of
     // the span: not listed; a second earlier: listed.
-    std::vector<SatellitePass> after = FindSatellitePasses(table, 8, home.dLat, home.dLon, pass.nLos + 1, 60, 0.0);
+    std::vector<SatellitePass> after =
+        FindSatellitePasses(table, 8, home.dLat, home.dLon, pass.nLos + 1, 60, 0.0);
     EXPECT_TRUE(after.empty());
     after = FindSatellitePasses(table, 8, home.dLat, home.dLon, pass.nAos - 600, 600, 0.0);
     EXPECT_TRUE(after.empty());
@@ -187,7 +190,8 @@ TEST(Passes, AnOverheadPassPeaksAtNinetyDegrees)
     table.m_dEql[8] = 40.0;
     table.m_dPer[8] = 6100.0;
     table.m_dInc[8] = 98.7;
-    const std::vector<SatellitePass> scanned = testsupport::ScanPasses(table, 8, 0.0, 40.0, kStart, 3600, 0.0);
+    const std::vector<SatellitePass> scanned =
+        testsupport::ScanPasses(table, 8, 0.0, 40.0, kStart, 3600, 0.0);
     const std::vector<SatellitePass> found = FindSatellitePasses(table, 8, 0.0, 40.0, kStart, 3600, 0.0);
     ExpectSamePasses(scanned, found, "overhead");
     ASSERT_EQ(1u, found.size());

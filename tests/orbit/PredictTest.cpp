@@ -25,7 +25,8 @@ CSatelliteTable TableWith(int code, double eql, double per, double inc, int64_t 
 // The sub-satellite point written out step by step with the plain loops.
 SatPosition ReferencePoint(const CSatelliteTable& table, int code, int64_t now)
 {
-    const double t = static_cast<double>(now - static_cast<int64_t>(static_cast<uint32_t>(table.m_nEqx[code])));
+    const double t =
+        static_cast<double>(now - static_cast<int64_t>(static_cast<uint32_t>(table.m_nEqx[code])));
     const double p = table.m_dPer[code];
     double t1 = t;
     if (t > p) {
@@ -120,8 +121,9 @@ TEST(SubSatellitePoint, SameBitsAsTheStepByStepRecipe)
     std::uniform_int_distribution<int64_t> age(-86400, 5LL * 365 * 86400);
     for (int n = 0; n < 500; ++n) {
         const int code = n % 16;
-        const CSatelliteTable table = TableWith(code, eqlField(rng) * 0.001, (periodField(rng) + 95000) * 0.001 * 60.0,
-                                                incField(rng) * 0.0001 + 97.0);
+        const CSatelliteTable table =
+            TableWith(code, eqlField(rng) * 0.001, (periodField(rng) + 95000) * 0.001 * 60.0,
+                      incField(rng) * 0.0001 + 97.0);
         const int64_t now = kEqx + age(rng);
         const SatPosition expected = ReferencePoint(table, code, now);
         const SatPosition actual = ComputeSubSatellitePoint(table, code, now);
@@ -183,7 +185,8 @@ TEST(LookAngles, OverheadHorizonAndTenDegrees)
 TEST(LookAngles, AzimuthQuadrants)
 {
     // The arc cosine near 1 magnifies rounding to a few millionths of a degree.
-    EXPECT_NEAR(360.0, ComputeLookAngles(At(60.0, 0.0), 52.0, 0.0).dAzimuth, 1e-4);  // due north is 360, not 0
+    EXPECT_NEAR(360.0, ComputeLookAngles(At(60.0, 0.0), 52.0, 0.0).dAzimuth,
+                1e-4);  // due north is 360, not 0
     EXPECT_NEAR(90.0, ComputeLookAngles(At(0.0, 10.0), 0.0, 0.0).dAzimuth, 1e-4);
     EXPECT_NEAR(270.0, ComputeLookAngles(At(0.0, 350.0), 0.0, 0.0).dAzimuth, 1e-4);
     EXPECT_NEAR(180.0, ComputeLookAngles(At(30.0, 0.0), 52.0, 0.0).dAzimuth, 1e-4);

@@ -76,7 +76,7 @@ TEST(SatelliteRows, CodeOrderPlacesAndSkips)
     // An unnamed code keeps its place; entries the prediction cannot use leave
     // no row and no gap; codes past 15 are scanned too.
     SetEntry(table, 3, 40.0);
-    SetEntry(table, 9, 50.0, 0.0);   // period 0 would never fold
+    SetEntry(table, 9, 50.0, 0.0);  // period 0 would never fold
     SetEntry(table, 10, 50.0, -5.0);
     SetEntry(table, 63, 60.0);
     table.m_dPer[5] = 6000.0;  // a period without elements is still no entry

@@ -22,7 +22,8 @@ TEST(LogOutput, WritesTheStoresLinesToTheSameFilesAndCountsWhatItCannot)
     store.m_strLogDirectory = root + "/store/";
     CLogOutput output(root + "/output");  // no trailing separator
     store.m_onRecord = [&](const MessageRecord& r) { output.Write(r); };
-    const uint8_t bulletin[] = {0x00, 0x00, 0x0E, 0x10, 0x00, 0x20, 0x09, 0x12, 0x11, 0x40, 0x31, 0x32, 0x50, 0x0D, 0x8C};
+    const uint8_t bulletin[] = {0x00, 0x00, 0x0E, 0x10, 0x00, 0x20, 0x09, 0x12,
+                                0x11, 0x40, 0x31, 0x32, 0x50, 0x0D, 0x8C};
     FrameVerdict ok;
     ok.bMatched = true;
     store.OnFrame(bulletin, sizeof bulletin, ok);
@@ -52,6 +53,7 @@ TEST(LogOutput, WritesTheStoresLinesToTheSameFilesAndCountsWhatItCannot)
     lost.Write(r);
     EXPECT_EQ(lost.UnloggedLines(), 2u);
     EXPECT_FALSE(lost.Finish());
-    EXPECT_EQ(said, "2 lines could not be written to the log files in " + root + "/store/halvex3log20090501.txt/sub");
+    EXPECT_EQ(said, "2 lines could not be written to the log files in " + root +
+                        "/store/halvex3log20090501.txt/sub");
     std::filesystem::remove_all(root);
 }

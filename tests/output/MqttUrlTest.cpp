@@ -51,7 +51,7 @@ TEST(MqttUrl, StationNamesFitBetweenTopicLevels)
     std::string why;
     EXPECT_TRUE(CheckStationName("Gr\xC3\xBCnwald-2 (roof)", why));
     for (const std::string& bad : {std::string(), std::string("a/b"), std::string("+"), std::string("x#"),
-                                  std::string("tab\there"), std::string(65, 'x')}) {
+                                   std::string("tab\there"), std::string(65, 'x')}) {
         SCOPED_TRACE(bad);
         EXPECT_FALSE(CheckStationName(bad, why));
     }

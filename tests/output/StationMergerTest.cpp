@@ -36,10 +36,10 @@ TEST(StationMerger, SameBytesWithinTheWindowAreOneFrameNamedInOrderOfArrival)
     const Clock::time_point t0 = Clock::now();
     merger.Add(Report("AA", kT, "south"), t0);
     merger.Add(Report("BB", kT + 2, "south"), t0 + seconds(2));
-    merger.Add(Report("AA", kT + 1, "north"), t0 + seconds(3));   // a second off: the same frame
-    merger.Add(Report("AA", kT + 5, "south"), t0 + seconds(4));   // heard twice by one station
-    merger.Add(Report("AA", kT + 31, "east"), t0 + seconds(5));   // 31 s after the first: another frame
-    merger.Add(Report("BB", kT - 28, "west"), t0 + seconds(6));   // 30 s before: still the same
+    merger.Add(Report("AA", kT + 1, "north"), t0 + seconds(3));  // a second off: the same frame
+    merger.Add(Report("AA", kT + 5, "south"), t0 + seconds(4));  // heard twice by one station
+    merger.Add(Report("AA", kT + 31, "east"), t0 + seconds(5));  // 31 s after the first: another frame
+    merger.Add(Report("BB", kT - 28, "west"), t0 + seconds(6));  // 30 s before: still the same
 
     EXPECT_TRUE(merger.TakeComplete(t0 + seconds(29)).empty());
     std::vector<MergedFrame> done = merger.TakeComplete(t0 + seconds(32));
@@ -72,10 +72,11 @@ TEST(StationMerger, ReadsWhatDecodeSendsAndRefusesOtherMessages)
     ASSERT_TRUE(ParseStationReport("halvex/roof/frames", MessageRecordToJson(record, "attic"), r, why));
     EXPECT_EQ(r.strStation, "attic");
 
-    for (const char* bad : {"", "[]", "{\"time\":\"2009-05-01T14:03:27Z\",\"hex\":\"ABC\",\"crc_ok\":true,\"line\":\"x\"}",
-                            "{\"time\":\"yesterday\",\"hex\":\"AB\",\"crc_ok\":true,\"line\":\"x\"}",
-                            "{\"time\":\"2009-05-01T14:03:27Z\",\"hex\":\"AB\",\"crc_ok\":1,\"line\":\"x\"}",
-                            "{\"time\":\"2009-05-01T14:03:27Z\",\"hex\":\"AB\",\"crc_ok\":true,\"line\":5}"}) {
+    for (const char* bad :
+         {"", "[]", "{\"time\":\"2009-05-01T14:03:27Z\",\"hex\":\"ABC\",\"crc_ok\":true,\"line\":\"x\"}",
+          "{\"time\":\"yesterday\",\"hex\":\"AB\",\"crc_ok\":true,\"line\":\"x\"}",
+          "{\"time\":\"2009-05-01T14:03:27Z\",\"hex\":\"AB\",\"crc_ok\":1,\"line\":\"x\"}",
+          "{\"time\":\"2009-05-01T14:03:27Z\",\"hex\":\"AB\",\"crc_ok\":true,\"line\":5}"}) {
         SCOPED_TRACE(bad);
         EXPECT_FALSE(ParseStationReport("halvex/roof/frames", bad, r, why));
     }

@@ -41,8 +41,10 @@ protected:
             std::ifstream in(m_dir / "calls.log");
             std::vector<std::string> lines;
             std::string line;
-            while (std::getline(in, line)) lines.push_back(line);
-            if (!lines.empty() && lines.back() == "--") return lines;
+            while (std::getline(in, line))
+                lines.push_back(line);
+            if (!lines.empty() && lines.back() == "--")
+                return lines;
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
         return {};

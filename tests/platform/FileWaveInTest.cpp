@@ -23,7 +23,8 @@ bool WaitFor(const std::function<bool()>& pred, int ms = 10000)
 {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
     while (!pred()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     return true;
@@ -109,7 +110,8 @@ TEST_F(FileWaveInTest, EightBitFileIsRecordedByteForByteThenSilence)
                             [](uint8_t v) { return v == 128; }));
 
     EXPECT_EQ(dev.Reset(h), MMSYSERR_NOERROR);
-    for (Buffer& x : b) EXPECT_EQ(dev.UnprepareHeader(h, &x.hdr, kWaveHdrSize), MMSYSERR_NOERROR);
+    for (Buffer& x : b)
+        EXPECT_EQ(dev.UnprepareHeader(h, &x.hdr, kWaveHdrSize), MMSYSERR_NOERROR);
     EXPECT_EQ(dev.Close(h), MMSYSERR_NOERROR);
 }
 
@@ -137,7 +139,8 @@ TEST_F(FileWaveInTest, UnpacedDeliveryWaitsForRequeuedBuffersAndLosesNothing)
     }
     EXPECT_EQ(got, audio);
     dev.Reset(h);
-    for (Buffer& x : b) dev.UnprepareHeader(h, &x.hdr, kWaveHdrSize);
+    for (Buffer& x : b)
+        dev.UnprepareHeader(h, &x.hdr, kWaveHdrSize);
     EXPECT_EQ(dev.Close(h), MMSYSERR_NOERROR);
 }
 
@@ -198,7 +201,8 @@ TEST_F(FileWaveInTest, OneDeviceNamedAfterTheFile)
     EXPECT_EQ(dev.GetNumDevs(), 1u);
     WaveInCaps caps;
     ASSERT_EQ(dev.GetDevCaps(0, &caps, kWaveInCapsSize), MMSYSERR_NOERROR);
-    EXPECT_EQ(std::string(caps.szPname), std::string("pass-2009-05-01-noaa18-over-europe-long-name.wav").substr(0, 31));
+    EXPECT_EQ(std::string(caps.szPname),
+              std::string("pass-2009-05-01-noaa18-over-europe-long-name.wav").substr(0, 31));
     EXPECT_EQ(dev.GetDevCaps(1, &caps, kWaveInCapsSize), MMSYSERR_BADDEVICEID);
     HWAVEIN h = nullptr;
     WaveFormat fmt = CaptureFormat();
@@ -241,7 +245,8 @@ TEST_F(FileWaveInTest, SixteenBitStereoTakesTheFirstChannelTruncatedToEightBits)
     std::string err;
     ASSERT_TRUE(CFileWaveIn::LoadAsU8(WriteS16("s16.wav", frames, 2, 48000), got, err)) << err;
     ASSERT_EQ(got.size(), std::size(left));
-    for (size_t i = 0; i < got.size(); ++i) EXPECT_EQ(got[i], (left[i] >> 8) + 128) << "sample " << i;
+    for (size_t i = 0; i < got.size(); ++i)
+        EXPECT_EQ(got[i], (left[i] >> 8) + 128) << "sample " << i;
 }
 
 TEST_F(FileWaveInTest, OtherRatesAreResampledTo48k)
@@ -249,7 +254,8 @@ TEST_F(FileWaveInTest, OtherRatesAreResampledTo48k)
     // One second of a 400 Hz tone at 8 kHz.
     std::vector<int16_t> frames(8000);
     for (size_t i = 0; i < frames.size(); ++i)
-        frames[i] = static_cast<int16_t>(16000.0 * std::sin(2.0 * M_PI * 400.0 * static_cast<double>(i) / 8000.0));
+        frames[i] =
+            static_cast<int16_t>(16000.0 * std::sin(2.0 * M_PI * 400.0 * static_cast<double>(i) / 8000.0));
     std::vector<uint8_t> got;
     std::string err;
     ASSERT_TRUE(CFileWaveIn::LoadAsU8(WriteS16("8k.wav", frames, 1, 8000), got, err)) << err;
@@ -259,7 +265,8 @@ TEST_F(FileWaveInTest, OtherRatesAreResampledTo48k)
     for (size_t i = 4800; i + 4800 < got.size(); ++i) {
         nMax = std::max<int>(nMax, got[i]);
         nMin = std::min<int>(nMin, got[i]);
-        if (got[i - 1] < 128 && got[i] >= 128) ++nCrossings;
+        if (got[i - 1] < 128 && got[i] >= 128)
+            ++nCrossings;
     }
     EXPECT_NEAR(nMax - 128, 62, 3);
     EXPECT_NEAR(128 - nMin, 62, 3);

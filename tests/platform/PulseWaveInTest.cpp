@@ -42,7 +42,8 @@ struct Buffers
     bool AllDone() const
     {
         for (const WaveHdr& h : hdr)
-            if (!(h.dwFlags.load(std::memory_order_acquire) & WHDR_DONE)) return false;
+            if (!(h.dwFlags.load(std::memory_order_acquire) & WHDR_DONE))
+                return false;
         return true;
     }
 };
@@ -51,7 +52,8 @@ bool WaitFor(const std::function<bool()>& pred, int ms)
 {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
     while (!pred()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     return true;
@@ -75,7 +77,8 @@ private:
     void Run()
     {
         int fd = open(m_path.c_str(), O_WRONLY | O_NONBLOCK);
-        if (fd < 0) return;
+        if (fd < 0)
+            return;
         std::vector<uint8_t> silence(4800, 128);
         size_t sent = 0;
         while (!m_stop) {
@@ -89,7 +92,8 @@ private:
                 n = silence.size();
             }
             ssize_t w = write(fd, p, n);
-            if (w > 0 && sent < m_pattern.size()) sent += static_cast<size_t>(w);
+            if (w > 0 && sent < m_pattern.size())
+                sent += static_cast<size_t>(w);
             // About ten times real time: fast, but the source keeps up.
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
@@ -107,7 +111,8 @@ class PulseWaveInTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        if (!CPulseTestDaemon::IsInstalled()) GTEST_SKIP() << "pulseaudio is not installed";
+        if (!CPulseTestDaemon::IsInstalled())
+            GTEST_SKIP() << "pulseaudio is not installed";
         std::string why;
         ASSERT_TRUE(m_daemon.Start(why)) << why;
         setenv("PULSE_SERVER", m_daemon.ServerAddress().c_str(), 1);
@@ -243,7 +248,8 @@ TEST_F(PulseWaveInTest, LostServerStopsFillingButResetAndCloseStillWork)
 
     EXPECT_EQ(dev.Reset(h), MMSYSERR_NOERROR);
     EXPECT_TRUE(b.AllDone());
-    for (WaveHdr& hdr : b.hdr) EXPECT_EQ(dev.UnprepareHeader(h, &hdr, kWaveHdrSize), MMSYSERR_NOERROR);
+    for (WaveHdr& hdr : b.hdr)
+        EXPECT_EQ(dev.UnprepareHeader(h, &hdr, kWaveHdrSize), MMSYSERR_NOERROR);
     EXPECT_EQ(dev.Close(h), MMSYSERR_NOERROR);
     // A device without a server is a missing driver.
     EXPECT_EQ(dev.Open(&h, 0, &fmt), MMSYSERR_NODRIVER);
@@ -300,11 +306,14 @@ std::string Pactl(const std::string& args)
 {
     std::string out;
     FILE* p = popen(("pactl " + args + " 2>&1").c_str(), "r");
-    if (p == nullptr) return out;
+    if (p == nullptr)
+        return out;
     char buf[512];
-    while (fgets(buf, sizeof buf, p) != nullptr) out += buf;
+    while (fgets(buf, sizeof buf, p) != nullptr)
+        out += buf;
     pclose(p);
-    while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
+    while (!out.empty() && (out.back() == '\n' || out.back() == ' '))
+        out.pop_back();
     return out;
 }
 
@@ -334,7 +343,8 @@ TEST_F(PulseWaveInTest, DeviceIdsNameTheSourcesOfTheScanWhateverCameOrWentSince)
 
     HWAVEIN h = nullptr;
     WaveFormat fmt = CaptureFormat();
-    EXPECT_EQ(dev.Open(&h, 0, &fmt), MMSYSERR_BADDEVICEID) << "TestCard is gone; nothing else is opened in its place";
+    EXPECT_EQ(dev.Open(&h, 0, &fmt), MMSYSERR_BADDEVICEID)
+        << "TestCard is gone; nothing else is opened in its place";
     ASSERT_EQ(dev.Open(&h, 1, &fmt), MMSYSERR_NOERROR) << "Second is still there: " << dev.LastError();
     EXPECT_EQ(dev.Close(h), MMSYSERR_NOERROR);
 }

@@ -104,8 +104,7 @@ TEST_F(RegistryTest, WritesTheRegeditLayout)
                          0),
               0u)
         << text;
-    EXPECT_NE(text.find("\"LogDirectory\"=\"/home/me/\\\"logs\\\"\\\\\"\n"), std::string::npos)
-        << text;
+    EXPECT_NE(text.find("\"LogDirectory\"=\"/home/me/\\\"logs\\\"\\\\\"\n"), std::string::npos) << text;
 
     // Byte lists wrap as regedit does: lines of at most 80 characters, ending
     // in a comma and a backslash, continuations indented by two blanks.
@@ -133,22 +132,22 @@ TEST_F(RegistryTest, WritesTheRegeditLayout)
 TEST_F(RegistryTest, ReaderAcceptsBothFormsCrlfCommentsAndKeepsForeignEntries)
 {
     WriteFileText(m_path,
-              "; written by hand\r\n"
-              "REGEDIT4\r\n"
-              "\r\n"
-              "[HKEY_CURRENT_USER\\Software\\Other]\r\n"
-              "\"Keep\"=\"me\"\r\n"
-              "@=hex:01,02\r\n"
-              "\r\n"
-              "[HKEY_CURRENT_USER\\SOFTWARE\\Norq\\Halvex3\\]\r\n"
-              "\"Foreign\"=hex(7):41,00,00\r\n"
-              "\"A\"=dword:0000002a\r\n"
-              "\"B\"=hex(4):2a,00,00,00\r\n"
-              "  \"C\" = hex(4):01,02,\\\r\n"
-              "    03,04,\\\r\n"
-              "\t05\r\n"
-              "\"D\"=dword:ff\r\n"
-              "\"E\"=hex(4):\r\n");
+                  "; written by hand\r\n"
+                  "REGEDIT4\r\n"
+                  "\r\n"
+                  "[HKEY_CURRENT_USER\\Software\\Other]\r\n"
+                  "\"Keep\"=\"me\"\r\n"
+                  "@=hex:01,02\r\n"
+                  "\r\n"
+                  "[HKEY_CURRENT_USER\\SOFTWARE\\Norq\\Halvex3\\]\r\n"
+                  "\"Foreign\"=hex(7):41,00,00\r\n"
+                  "\"A\"=dword:0000002a\r\n"
+                  "\"B\"=hex(4):2a,00,00,00\r\n"
+                  "  \"C\" = hex(4):01,02,\\\r\n"
+                  "    03,04,\\\r\n"
+                  "\t05\r\n"
+                  "\"D\"=dword:ff\r\n"
+                  "\"E\"=hex(4):\r\n");
     CRegKey key;
     uint32_t disposition = 0;
     ASSERT_EQ(key.CreateKey(m_path, "SOFTWARE\\Norq\\Halvex3\\", &disposition), ERROR_SUCCESS);
@@ -259,19 +258,20 @@ TEST_F(RegistryTest, CorruptFilesCountAsEmptyAndAreKeptAsBad)
     const std::vector<std::string> corrupt = {
         "not a registry file\n",
         "REGEDIT4\n\n[HKEY_CURRENT_USER\\K\n\"V\"=dword:1\n",         // missing bracket
-        "REGEDIT4\n\"V\"=dword:1\n",                                   // value outside a key
-        "REGEDIT4\n[K]\n\"V\"=dword:123456789\n",                      // nine digits
+        "REGEDIT4\n\"V\"=dword:1\n",                                  // value outside a key
+        "REGEDIT4\n[K]\n\"V\"=dword:123456789\n",                     // nine digits
         "REGEDIT4\n[HKEY_CURRENT_USER\\K]\n\"V\"=hex(4):01,02,\\\n",  // cut short
         "REGEDIT4\n[HKEY_CURRENT_USER\\K]\n\"V\"=hex(4):01,02,\\",
-        "REGEDIT4\n[K]\n\"V\"=hex(4):01,,02\n",                        // empty byte
-        "REGEDIT4\n[K]\n\"V\"=hex(4):100\n",                           // three digits
+        "REGEDIT4\n[K]\n\"V\"=hex(4):01,,02\n",  // empty byte
+        "REGEDIT4\n[K]\n\"V\"=hex(4):100\n",     // three digits
         "REGEDIT4\n[K]\n\"V\"=\"unterminated\n",
         "REGEDIT4\n[K]\n\"V\"=\"x\" trailing\n",
         "REGEDIT4\n[K]\n\"V\"=qword:1\n",
         "REGEDIT4\n[K]\n\"V\"\n",
         "REGEDIT4\n[-K]\n",
-        std::string("REGEDIT4\n[K]\n\"V\"=\"a\0b\"\n", 22),             // binary
-        "\x7f" "ELF\x01\x02\x03",
+        std::string("REGEDIT4\n[K]\n\"V\"=\"a\0b\"\n", 22),  // binary
+        "\x7f"
+        "ELF\x01\x02\x03",
     };
     for (const std::string& text : corrupt) {
         SCOPED_TRACE(text);
@@ -419,8 +419,8 @@ TEST_F(RegistryTest, ADamagedFileKeptAsideNeverReplacesOneKeptEarlier)
     EXPECT_EQ(ReadFileText(m_path + ".bad"), damaged[0]);
     EXPECT_EQ(ReadFileText(m_path + ".bad.1"), damaged[1]);
     EXPECT_EQ(ReadFileText(m_path + ".bad.2"), damaged[2]);
-    EXPECT_EQ(DirEntries(), (std::vector<std::string>{"settings.reg", "settings.reg.bad", "settings.reg.bad.1",
-                                                      "settings.reg.bad.2"}));
+    EXPECT_EQ(DirEntries(), (std::vector<std::string>{"settings.reg", "settings.reg.bad",
+                                                      "settings.reg.bad.1", "settings.reg.bad.2"}));
 }
 
 TEST_F(RegistryTest, AFileThatIsPlainlySomethingElseIsToldApartFromADamagedOne)
@@ -431,12 +431,13 @@ TEST_F(RegistryTest, AFileThatIsPlainlySomethingElseIsToldApartFromADamagedOne)
     EXPECT_TRUE(IsOtherThanSettingsFile(notes, why));
     EXPECT_EQ(why, notes + " is not a settings file (no REGEDIT4 header)");
     const std::string wav = m_dir + "/pass.wav";
-    WriteFileText(wav, std::string("RIFF\x24\x77\x01\x00WAVEfmt \x10\x00\x00\x00", 20) + std::string(4000, '\x80'));
+    WriteFileText(
+        wav, std::string("RIFF\x24\x77\x01\x00WAVEfmt \x10\x00\x00\x00", 20) + std::string(4000, '\x80'));
     EXPECT_TRUE(IsOtherThanSettingsFile(wav, why));
 
     // Settings files, damaged or not, and what is not there are not refused.
-    for (const std::string& text : {std::string(), std::string("\n; comment\r\n  REGEDIT4\r\n[K\n"),
-                                    std::string("REGEDIT4")}) {
+    for (const std::string& text :
+         {std::string(), std::string("\n; comment\r\n  REGEDIT4\r\n[K\n"), std::string("REGEDIT4")}) {
         WriteFileText(m_path, text);
         EXPECT_FALSE(IsOtherThanSettingsFile(m_path, why)) << text;
     }
@@ -452,7 +453,8 @@ TEST(RegTextTest, NumbersAreHexDigitsOnly)
         EXPECT_FALSE(ParseRegText(std::string("REGEDIT4\n[K]\n\"V\"=") + value + "\n", sections, nullptr))
             << value;
     }
-    ASSERT_TRUE(ParseRegText("REGEDIT4\n[K]\n\"V\"=dword:fFfFfFfF\n\"B\"=hex(b):0a, FF ,\n", sections, nullptr));
+    ASSERT_TRUE(
+        ParseRegText("REGEDIT4\n[K]\n\"V\"=dword:fFfFfFfF\n\"B\"=hex(b):0a, FF ,\n", sections, nullptr));
     ASSERT_EQ(sections.size(), 1u);
     EXPECT_EQ(sections[0].values[0].data, (std::vector<uint8_t>{0xFF, 0xFF, 0xFF, 0xFF}));
     EXPECT_EQ(sections[0].values[1].nType, 0xBu);

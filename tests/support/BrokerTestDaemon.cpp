@@ -114,7 +114,8 @@ ShellRun RunShell(const std::string& command, const std::string& dir)
     return r;
 }
 
-CBackgroundProgram::CBackgroundProgram(const std::string& command, const std::string& dir, const std::string& name)
+CBackgroundProgram::CBackgroundProgram(const std::string& command, const std::string& dir,
+                                       const std::string& name)
     : m_strOut(dir + "/" + name + ".out"), m_strErr(dir + "/" + name + ".err")
 {
     m_pid = Spawn("cd '" + dir + "' && exec " + command, m_strOut, m_strErr);
@@ -166,8 +167,8 @@ std::string CBrokerTestDaemon::Program()
 std::string CBrokerTestDaemon::Url() const
 {
     if (m_config.bTls)
-        return "mqtts://" + (m_config.strUser.empty() ? std::string() : m_config.strUser + "@") + "127.0.0.1:" +
-               std::to_string(m_nPort);
+        return "mqtts://" + (m_config.strUser.empty() ? std::string() : m_config.strUser + "@") +
+               "127.0.0.1:" + std::to_string(m_nPort);
     return "mqtt://127.0.0.1:" + std::to_string(m_nPort);
 }
 
@@ -181,15 +182,16 @@ bool CBrokerTestDaemon::MakeTlsFiles(std::string& why)
     const std::string d = "'" + m_strDir + "'";
     const std::string quiet = " > /dev/null 2>> " + d + "/openssl.log";
     const std::string steps[] = {
-        "openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=Halvex-Test-CA -keyout " + d + "/ca.key -out " +
-            d + "/ca.crt",
-        "openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=Other-CA -keyout " + d + "/other-ca.key -out " +
-            d + "/other-ca.crt",
+        "openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=Halvex-Test-CA -keyout " + d +
+            "/ca.key -out " + d + "/ca.crt",
+        "openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=Other-CA -keyout " + d +
+            "/other-ca.key -out " + d + "/other-ca.crt",
         "openssl req -newkey rsa:2048 -nodes -subj /CN=localhost -keyout " + d + "/server.key -out " + d +
             "/server.csr",
-        "openssl x509 -req -in " + d + "/server.csr -CA " + d + "/ca.crt -CAkey " + d + "/ca.key -CAcreateserial -days 2 -extfile " +
-            d + "/san.ext -out " + d + "/server.crt",
-        "mosquitto_passwd -c -b " + d + "/passwords '" + m_config.strUser + "' '" + m_config.strPassword + "'",
+        "openssl x509 -req -in " + d + "/server.csr -CA " + d + "/ca.crt -CAkey " + d +
+            "/ca.key -CAcreateserial -days 2 -extfile " + d + "/san.ext -out " + d + "/server.crt",
+        "mosquitto_passwd -c -b " + d + "/passwords '" + m_config.strUser + "' '" + m_config.strPassword +
+            "'",
     };
     std::ofstream(m_strDir + "/san.ext") << "subjectAltName=DNS:localhost,IP:127.0.0.1\n";
     for (const std::string& step : steps) {

@@ -16,8 +16,8 @@ class CBrokerTestDaemon
 public:
     struct Config
     {
-        bool bTls = false;           // TLS listener with the test CA's server certificate
-        std::string strUser;         // with bTls: the one user in the password file
+        bool bTls = false;    // TLS listener with the test CA's server certificate
+        std::string strUser;  // with bTls: the one user in the password file
         std::string strPassword;
     };
 

@@ -42,8 +42,7 @@ void Feed(Demod& demod, CRecordingSink& sink, const std::vector<uint8_t>& sample
 }
 
 // Frames with exactly the given matched count and contents.
-inline int CountMatching(const std::vector<RecordedFrame>& got,
-                         const std::vector<std::vector<uint8_t>>& sent)
+inline int CountMatching(const std::vector<RecordedFrame>& got, const std::vector<std::vector<uint8_t>>& sent)
 {
     int found = 0;
     size_t next = 0;
@@ -96,8 +95,8 @@ inline CraftedSignal BuildCraftedSignal(const std::vector<uint8_t>& bitsAfterFla
                 v[start + j] += kA;
         }
     }
-    v[lead + hi + 18] += kA;            // cell 0 reads 1 from offset hi + 1 on
-    v[lead + 7 * 120 + lo + 5] += kA;   // cell 7 reads 1 up to offset lo - 1
+    v[lead + hi + 18] += kA;           // cell 0 reads 1 from offset hi + 1 on
+    v[lead + 7 * 120 + lo + 5] += kA;  // cell 7 reads 1 up to offset lo - 1
     CraftedSignal out;
     out.nFlagStart = lead;
     out.samples.reserve(v.size());

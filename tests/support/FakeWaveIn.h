@@ -36,16 +36,13 @@ public:
     struct Call
     {
         Op op;
-        unsigned deviceId = 0;         // GetDevCaps, Open
+        unsigned deviceId = 0;           // GetDevCaps, Open
         wavein::WaveHdr* hdr = nullptr;  // header calls
-        int headerIndex = -1;          // order of the header's first appearance
+        int headerIndex = -1;            // order of the header's first appearance
         unsigned result = 0;
     };
 
-    explicit FakeWaveIn(std::vector<std::string> deviceNames = {})
-        : m_deviceNames(std::move(deviceNames))
-    {
-    }
+    explicit FakeWaveIn(std::vector<std::string> deviceNames = {}) : m_deviceNames(std::move(deviceNames)) {}
 
     // --- Scripting -------------------------------------------------------
     std::vector<std::string> m_deviceNames;
@@ -60,14 +57,16 @@ public:
     // thread would do. Returns false if there is no such header.
     bool FillBuffer(int i, const uint8_t* bytes, uint32_t n)
     {
-        if (i < 0 || i >= static_cast<int>(m_headers.size())) return false;
+        if (i < 0 || i >= static_cast<int>(m_headers.size()))
+            return false;
         m_queue.Complete(m_headers[static_cast<size_t>(i)], bytes, n);
         return true;
     }
     // Fills header i entirely with one value.
     bool FillBufferWith(int i, uint8_t value)
     {
-        if (i < 0 || i >= static_cast<int>(m_headers.size())) return false;
+        if (i < 0 || i >= static_cast<int>(m_headers.size()))
+            return false;
         std::vector<uint8_t> bytes(m_headers[static_cast<size_t>(i)]->dwBufferLength, value);
         return FillBuffer(i, bytes.data(), static_cast<uint32_t>(bytes.size()));
     }
@@ -88,7 +87,8 @@ public:
     std::vector<Op> Ops() const
     {
         std::vector<Op> ops;
-        for (const Call& c : m_calls) ops.push_back(c.op);
+        for (const Call& c : m_calls)
+            ops.push_back(c.op);
         return ops;
     }
     // Header indices of the calls of op, in order.
@@ -96,7 +96,8 @@ public:
     {
         std::vector<int> v;
         for (const Call& c : m_calls)
-            if (c.op == op) v.push_back(c.headerIndex);
+            if (c.op == op)
+                v.push_back(c.headerIndex);
         return v;
     }
     // Headers currently queued at the device.
@@ -104,7 +105,8 @@ public:
     {
         int n = 0;
         for (wavein::WaveHdr* h : m_headers)
-            if (h->dwFlags.load() & wavein::WHDR_INQUEUE) ++n;
+            if (h->dwFlags.load() & wavein::WHDR_INQUEUE)
+                ++n;
         return n;
     }
 
@@ -118,14 +120,14 @@ public:
     unsigned GetDevCaps(unsigned deviceId, wavein::WaveInCaps* caps, unsigned capsSize) override
     {
         unsigned r = Next(Op::GetDevCaps);
-        if (r == 0 && deviceId >= m_deviceNames.size()) r = wavein::MMSYSERR_BADDEVICEID;
+        if (r == 0 && deviceId >= m_deviceNames.size())
+            r = wavein::MMSYSERR_BADDEVICEID;
         if (r == 0 && (caps == nullptr || capsSize < wavein::kWaveInCapsSize))
             r = wavein::MMSYSERR_INVALPARAM;
         if (r == 0) {
             *caps = wavein::WaveInCaps{};
             const std::string& name = m_deviceNames[deviceId];
-            std::memcpy(caps->szPname, name.data(),
-                        std::min<size_t>(name.size(), wavein::kMaxPnameLen - 1));
+            std::memcpy(caps->szPname, name.data(), std::min<size_t>(name.size(), wavein::kMaxPnameLen - 1));
             caps->wChannels = 2;
         }
         Record(Op::GetDevCaps, deviceId, nullptr, r);
@@ -135,10 +137,12 @@ public:
     unsigned Open(wavein::HWAVEIN* handle, unsigned deviceId, const wavein::WaveFormat* format) override
     {
         unsigned r = Next(Op::Open);
-        if (format) m_lastFormat = *format;
+        if (format)
+            m_lastFormat = *format;
         if (r == 0 && deviceId != wavein::WAVE_MAPPER && deviceId >= m_deviceNames.size())
             r = wavein::MMSYSERR_BADDEVICEID;
-        if (r == 0 && m_bOpen) r = wavein::MMSYSERR_ALLOCATED;
+        if (r == 0 && m_bOpen)
+            r = wavein::MMSYSERR_ALLOCATED;
         if (r == 0) {
             m_bOpen = true;
             m_bStarted = false;
@@ -151,8 +155,10 @@ public:
     unsigned PrepareHeader(wavein::HWAVEIN handle, wavein::WaveHdr* hdr, unsigned hdrSize) override
     {
         unsigned r = Next(Op::PrepareHeader);
-        if (r == 0) r = CheckHandle(handle);
-        if (r == 0) r = m_queue.Prepare(hdr, hdrSize);
+        if (r == 0)
+            r = CheckHandle(handle);
+        if (r == 0)
+            r = m_queue.Prepare(hdr, hdrSize);
         Record(Op::PrepareHeader, 0, hdr, r);
         return r;
     }
@@ -160,8 +166,10 @@ public:
     unsigned UnprepareHeader(wavein::HWAVEIN handle, wavein::WaveHdr* hdr, unsigned hdrSize) override
     {
         unsigned r = Next(Op::UnprepareHeader);
-        if (r == 0) r = CheckHandle(handle);
-        if (r == 0) r = m_queue.Unprepare(hdr, hdrSize);
+        if (r == 0)
+            r = CheckHandle(handle);
+        if (r == 0)
+            r = m_queue.Unprepare(hdr, hdrSize);
         Record(Op::UnprepareHeader, 0, hdr, r);
         return r;
     }
@@ -169,8 +177,10 @@ public:
     unsigned AddBuffer(wavein::HWAVEIN handle, wavein::WaveHdr* hdr, unsigned hdrSize) override
     {
         unsigned r = Next(Op::AddBuffer);
-        if (r == 0) r = CheckHandle(handle);
-        if (r == 0) r = m_queue.Add(hdr, hdrSize);
+        if (r == 0)
+            r = CheckHandle(handle);
+        if (r == 0)
+            r = m_queue.Add(hdr, hdrSize);
         Record(Op::AddBuffer, 0, hdr, r);
         return r;
     }
@@ -178,8 +188,10 @@ public:
     unsigned Start(wavein::HWAVEIN handle) override
     {
         unsigned r = Next(Op::Start);
-        if (r == 0 && (!m_bOpen || handle != Handle())) r = wavein::MMSYSERR_INVALHANDLE;
-        if (r == 0) m_bStarted = true;
+        if (r == 0 && (!m_bOpen || handle != Handle()))
+            r = wavein::MMSYSERR_INVALHANDLE;
+        if (r == 0)
+            m_bStarted = true;
         Record(Op::Start, 0, nullptr, r);
         return r;
     }
@@ -187,7 +199,8 @@ public:
     unsigned Reset(wavein::HWAVEIN handle) override
     {
         unsigned r = Next(Op::Reset);
-        if (r == 0 && (!m_bOpen || handle != Handle())) r = wavein::MMSYSERR_INVALHANDLE;
+        if (r == 0 && (!m_bOpen || handle != Handle()))
+            r = wavein::MMSYSERR_INVALHANDLE;
         if (r == 0) {
             m_bStarted = false;
             m_queue.ReturnAll();
@@ -199,8 +212,10 @@ public:
     unsigned Close(wavein::HWAVEIN handle) override
     {
         unsigned r = Next(Op::Close);
-        if (r == 0 && (!m_bOpen || handle != Handle())) r = wavein::MMSYSERR_INVALHANDLE;
-        if (r == 0 && QueuedCount() > 0) r = wavein::WAVERR_STILLPLAYING;
+        if (r == 0 && (!m_bOpen || handle != Handle()))
+            r = wavein::MMSYSERR_INVALHANDLE;
+        if (r == 0 && QueuedCount() > 0)
+            r = wavein::WAVERR_STILLPLAYING;
         Record(Op::Close, 0, nullptr, r);
         if (r == 0) {
             // The headers belong to the caller again and may be freed.

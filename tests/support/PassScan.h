@@ -14,16 +14,15 @@ namespace testsupport {
 // The passes of one entry whose last second up is at or after start and whose
 // first lies before start + seconds. margin must exceed the longest pass.
 inline std::vector<SatellitePass> ScanPasses(const CSatelliteTable& table, int code, double homeLat,
-                                             double homeLon, int64_t start, int64_t seconds, double minElevation,
-                                             int64_t margin = 3600)
+                                             double homeLon, int64_t start, int64_t seconds,
+                                             double minElevation, int64_t margin = 3600)
 {
     std::vector<SatellitePass> passes;
     SatellitePass current;
     bool bUp = false;
     double lastAzimuth = 0.0;
     for (int64_t t = start - margin; t <= start + seconds + margin; ++t) {
-        const LookAngles look =
-            ComputeLookAngles(ComputeSubSatellitePoint(table, code, t), homeLat, homeLon);
+        const LookAngles look = ComputeLookAngles(ComputeSubSatellitePoint(table, code, t), homeLat, homeLon);
         const bool bNowUp = look.dElevation >= minElevation;
         if (bNowUp && !bUp) {
             current = SatellitePass{};

@@ -29,9 +29,11 @@ bool OnPath(const std::string& name)
     std::stringstream dirs(path ? path : "/usr/bin:/bin");
     std::string dir;
     while (std::getline(dirs, dir, ':')) {
-        if (dir.empty()) continue;
+        if (dir.empty())
+            continue;
         std::string full = dir + "/" + name;
-        if (access(full.c_str(), X_OK) == 0) return true;
+        if (access(full.c_str(), X_OK) == 0)
+            return true;
     }
     return false;
 }
@@ -42,10 +44,12 @@ bool Accepts(const std::string& socketPath)
 {
     sockaddr_un addr{};
     addr.sun_family = AF_UNIX;
-    if (socketPath.size() >= sizeof(addr.sun_path)) return false;
+    if (socketPath.size() >= sizeof(addr.sun_path))
+        return false;
     std::copy(socketPath.begin(), socketPath.end(), addr.sun_path);
     int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return false;
+    if (fd < 0)
+        return false;
     bool ok = connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) == 0;
     close(fd);
     return ok;
@@ -109,9 +113,11 @@ bool CPulseTestDaemon::Start(std::string& strWhy)
         env.push_back(v);
     }
     std::vector<char*> argv, envp;
-    for (auto& a : args) argv.push_back(a.data());
+    for (auto& a : args)
+        argv.push_back(a.data());
     argv.push_back(nullptr);
-    for (auto& e : env) envp.push_back(e.data());
+    for (auto& e : env)
+        envp.push_back(e.data());
     envp.push_back(nullptr);
 
     posix_spawn_file_actions_t actions;
@@ -137,7 +143,8 @@ bool CPulseTestDaemon::Start(std::string& strWhy)
             strWhy = "pulseaudio exited: " + ReadFileText(m_strDir + "/pulse.log");
             return false;
         }
-        struct stat st{};
+        struct stat st
+        {};
         if (stat(socket.c_str(), &st) == 0 && S_ISSOCK(st.st_mode) && stat(FifoPath().c_str(), &st) == 0 &&
             Accepts(socket))
             return true;

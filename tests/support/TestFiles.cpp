@@ -24,8 +24,8 @@ CTempDir::CTempDir(const std::string& strTag)
 CTempDir::~CTempDir()
 {
     std::error_code ec;
-    for (auto it = fs::recursive_directory_iterator(m_path, ec); !ec && it != fs::recursive_directory_iterator();
-         it.increment(ec)) {
+    for (auto it = fs::recursive_directory_iterator(m_path, ec);
+         !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
         if (it->is_directory(ec) && !it->is_symlink(ec))
             fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
     }
@@ -65,12 +65,12 @@ bool WriteU8Wav(const fs::path& path, const std::vector<uint8_t>& samples, int n
     le32(36 + n);
     out.write("WAVEfmt ", 8);
     le32(16);
-    le16(1);      // PCM
-    le16(1);      // mono
+    le16(1);                             // PCM
+    le16(1);                             // mono
     le32(static_cast<uint32_t>(nRate));  // samples per second
     le32(static_cast<uint32_t>(nRate));  // bytes per second
-    le16(1);      // block alignment
-    le16(8);      // bits per sample
+    le16(1);                             // block alignment
+    le16(8);                             // bits per sample
     out.write("data", 4);
     le32(n);
     out.write(reinterpret_cast<const char*>(samples.data()), static_cast<std::streamsize>(n));

@@ -88,7 +88,8 @@ std::vector<std::string> CTestSubscriber::Payloads(const std::string& topic) con
     return out;
 }
 
-bool CTestSubscriber::WaitForCount(const std::string& topic, size_t n, std::chrono::milliseconds timeout) const
+bool CTestSubscriber::WaitForCount(const std::string& topic, size_t n,
+                                   std::chrono::milliseconds timeout) const
 {
     const auto until = std::chrono::steady_clock::now() + timeout;
     while (Payloads(topic).size() < n) {

@@ -17,7 +17,8 @@ std::vector<uint8_t> AppendCrcOf(std::vector<uint8_t> body)
 {
     CFrameCheck check;
     unsigned crc = 0;
-    for (uint8_t b : body) crc = check.CrcUpdate(crc, b) & 0xFFFF;
+    for (uint8_t b : body)
+        crc = check.CrcUpdate(crc, b) & 0xFFFF;
     body.push_back(static_cast<uint8_t>(crc >> 8));
     body.push_back(static_cast<uint8_t>(crc & 0xFF));
     return body;
@@ -48,11 +49,15 @@ TEST(FrameBuilder, LayoutsOfTheThreeKinds)
     EXPECT_EQ(OrbitBulletinBits(BulletinFields()).size(), 132u);
 
     const std::vector<uint8_t> stamp = BuildDateTimeStamp(2009, 60, 12, 34, 56, 789);
-    EXPECT_EQ(stamp, BuildFrameFromHex("00000E1000" "2009060123456789"));
+    EXPECT_EQ(stamp, BuildFrameFromHex("00000E1000"
+                                       "2009060123456789"));
     EXPECT_EQ(BuildDateTimeStamp(12009, 1060, 112, 134, 156, 1789), stamp) << "low digits kept";
 
-    EXPECT_EQ(BuildStatusSummary({{5, 1, 12}, {8, 0, 1}}),
-              BuildFrameFromHex("00000C7000" "2" "51C" "801" "0"));
+    EXPECT_EQ(BuildStatusSummary({{5, 1, 12}, {8, 0, 1}}), BuildFrameFromHex("00000C7000"
+                                                                             "2"
+                                                                             "51C"
+                                                                             "801"
+                                                                             "0"));
     EXPECT_EQ(BuildStatusSummary(std::vector<StatusEntry>(20)).size(), 30u) << "at most 15 entries";
 
     for (const auto& frame : {bulletin, stamp, BuildStatusSummary({{}, {}, {}})}) {
@@ -60,9 +65,11 @@ TEST(FrameBuilder, LayoutsOfTheThreeKinds)
     }
     for (int n = 1; n <= 44; ++n) {
         std::vector<uint8_t> body;
-        for (int i = 0; i < n; ++i) body.push_back(static_cast<uint8_t>(i * 71 + n * 13));
+        for (int i = 0; i < n; ++i)
+            body.push_back(static_cast<uint8_t>(i * 71 + n * 13));
         std::string hex;
-        for (uint8_t b : body) hex += "0123456789ABCDEF"[b >> 4], hex += "0123456789ABCDEF"[b & 15];
+        for (uint8_t b : body)
+            hex += "0123456789ABCDEF"[b >> 4], hex += "0123456789ABCDEF"[b & 15];
         EXPECT_EQ(BuildFrameFromHex(hex), AppendCrcOf(body)) << n;
     }
 }

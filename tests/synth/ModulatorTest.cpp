@@ -5,22 +5,21 @@
 #include <random>
 #include <vector>
 
-#include "support/DecoderTestSupport.h"
 #include "decoder/Demodulator.h"
 #include "decoder/FrameCheck.h"
+#include "support/DecoderTestSupport.h"
 
 namespace {
 
 struct RoundTrip
 {
     int nSent = 0;
-    int nFound = 0;        // sent frames decoded exactly, in order
+    int nFound = 0;         // sent frames decoded exactly, in order
     int nOtherMatched = 0;  // matched frames that were never sent
     int nZeroFrames = 0;    // of those, frames of zero bytes only
 };
 
-RoundTrip SendAndDecode(const ModulatorOptions& options, int nFrames, int minLen, int maxLen,
-                        uint32_t seed)
+RoundTrip SendAndDecode(const ModulatorOptions& options, int nFrames, int minLen, int maxLen, uint32_t seed)
 {
     std::mt19937 rng(seed);
     CModulator mod(options);
@@ -191,16 +190,49 @@ TEST(Modulator, FramesDecodeBackUnderEachCondition)
     const int n = 30;
     const Case cases[] = {
         {"quiet", opts([](ModulatorOptions& o) { o.dNoise = 2; }), 5, 46, n},
-        {"inverted", opts([](ModulatorOptions& o) { o.bInverted = true; o.dNoise = 2; }), 5, 46, n},
+        {"inverted", opts([](ModulatorOptions& o) {
+             o.bInverted = true;
+             o.dNoise = 2;
+         }),
+         5, 46, n},
         {"noise 20", opts([](ModulatorOptions& o) { o.dNoise = 20; }), 5, 40, n},
         {"noise 45", opts([](ModulatorOptions& o) { o.dNoise = 45; }), 5, 40, n - 3},
-        {"DC +50", opts([](ModulatorOptions& o) { o.dDcOffset = 50; o.dNoise = 2; }), 5, 40, n},
-        {"DC -50 inverted", opts([](ModulatorOptions& o) { o.dDcOffset = -50; o.bInverted = true; o.dNoise = 2; }), 5, 40, n},
-        {"level 6 noise 3", opts([](ModulatorOptions& o) { o.dLevel = 6; o.dNoise = 3; }), 5, 40, n - 2},
-        {"+100 ppm", opts([](ModulatorOptions& o) { o.dClockPpm = 100; o.dNoise = 2; }), 5, 30, n},
-        {"-100 ppm", opts([](ModulatorOptions& o) { o.dClockPpm = -100; o.dNoise = 2; }), 5, 30, n},
-        {"+400 ppm short", opts([](ModulatorOptions& o) { o.dClockPpm = 400; o.dNoise = 2; }), 5, 8, n},
-        {"-400 ppm short", opts([](ModulatorOptions& o) { o.dClockPpm = -400; o.dNoise = 2; }), 5, 8, n},
+        {"DC +50", opts([](ModulatorOptions& o) {
+             o.dDcOffset = 50;
+             o.dNoise = 2;
+         }),
+         5, 40, n},
+        {"DC -50 inverted", opts([](ModulatorOptions& o) {
+             o.dDcOffset = -50;
+             o.bInverted = true;
+             o.dNoise = 2;
+         }),
+         5, 40, n},
+        {"level 6 noise 3", opts([](ModulatorOptions& o) {
+             o.dLevel = 6;
+             o.dNoise = 3;
+         }),
+         5, 40, n - 2},
+        {"+100 ppm", opts([](ModulatorOptions& o) {
+             o.dClockPpm = 100;
+             o.dNoise = 2;
+         }),
+         5, 30, n},
+        {"-100 ppm", opts([](ModulatorOptions& o) {
+             o.dClockPpm = -100;
+             o.dNoise = 2;
+         }),
+         5, 30, n},
+        {"+400 ppm short", opts([](ModulatorOptions& o) {
+             o.dClockPpm = 400;
+             o.dNoise = 2;
+         }),
+         5, 8, n},
+        {"-400 ppm short", opts([](ModulatorOptions& o) {
+             o.dClockPpm = -400;
+             o.dNoise = 2;
+         }),
+         5, 8, n},
     };
     uint32_t seed = 100;
     for (const Case& c : cases) {

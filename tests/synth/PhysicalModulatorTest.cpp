@@ -6,8 +6,8 @@
 #include <random>
 #include <vector>
 
-#include "support/DecoderTestSupport.h"
 #include "decoder/Demodulator.h"
+#include "support/DecoderTestSupport.h"
 #include "synth/IdealBound.h"
 #include "synth/Modulator.h"
 
@@ -104,8 +104,8 @@ TEST(PhysicalModulator, PulseAtEveryPhaseStepWithItsSign)
 
     // Mid-bit pulses at 60 + 120 k, + for a 1; boundary pulses only between
     // equal bits, opposite to the mid-bit pulse before them.
-    const std::vector<Peak> expected = {{560, 100},  {620, -100}, {680, 100},  {800, -100},
-                                        {860, 100},  {920, -100}, {1040, 100}, {1160, -100}};
+    const std::vector<Peak> expected = {{560, 100}, {620, -100}, {680, 100},  {800, -100},
+                                        {860, 100}, {920, -100}, {1040, 100}, {1160, -100}};
     ASSERT_EQ(peaks.size(), expected.size());
     for (size_t i = 0; i < peaks.size(); ++i) {
         EXPECT_EQ(peaks[i].nAt, expected[i].nAt) << "pulse " << i;

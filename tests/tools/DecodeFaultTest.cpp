@@ -49,9 +49,8 @@ protected:
         // Six bulletins, a stamp, two summaries, a short and a long frame.
         const std::string cmd = kBin + "/halvex3-synth --start " + kStart + " -o " +
                                 (s_dir / "rec.wav").string() + " --expect " +
-                                (s_dir / "expect.txt").string() + " && " + kBin +
-                                "/halvex3-synth --start " + kStart + " -o - > " +
-                                (s_dir / "rec.raw").string();
+                                (s_dir / "expect.txt").string() + " && " + kBin + "/halvex3-synth --start " +
+                                kStart + " -o - > " + (s_dir / "rec.raw").string();
         ASSERT_EQ(std::system(cmd.c_str()), 0);
         s_expected = Lines(ReadFileText(s_dir / "expect.txt"));
         ASSERT_EQ(s_expected.size(), 20u);
@@ -63,8 +62,8 @@ protected:
     RunResult Shell(const std::string& command)
     {
         const fs::path out = s_dir / "out.txt", err = s_dir / "err.txt";
-        const std::string full = "cd " + s_dir.string() + " && { " + command + " ; } > " +
-                                 out.string() + " 2> " + err.string();
+        const std::string full =
+            "cd " + s_dir.string() + " && { " + command + " ; } > " + out.string() + " 2> " + err.string();
         RunResult r;
         const int raw = std::system(("bash -c '" + full + "'").c_str());
         r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -186,8 +185,7 @@ TEST_F(DecodeFaultTest, ALogThatCannotBeWrittenIsReportedAndTheLinesStillPrinted
     fs::create_symlink("/dev/full", s_dir / "full" / "halvex3log20090501.txt");
     RunResult r = Shell(Decode("--log-dir full rec.wav"));
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("20 lines could not be written to the log files in full"),
-              std::string::npos)
+    EXPECT_NE(r.err.find("20 lines could not be written to the log files in full"), std::string::npos)
         << r.err;
     EXPECT_EQ(r.out, ReadFileText(s_dir / "expect.txt"));
 

@@ -48,10 +48,13 @@ protected:
 
 TEST_F(DecodeJson, EveryFrameKindMatchesTheTextOutputLineForLine)
 {
-    ASSERT_EQ(Shell("'" + kBin + "/halvex3-synth' --start 2009-05-01T14:03:00Z --frames demo,badcrc "
-                    "--noise 4 -o all.wav").nExit,
+    ASSERT_EQ(Shell("'" + kBin +
+                    "/halvex3-synth' --start 2009-05-01T14:03:00Z --frames demo,badcrc "
+                    "--noise 4 -o all.wav")
+                  .nExit,
               0);
-    const std::string common = "'" + kBin + "/halvex3-decode' --start 2009-05-01T14:03:00Z --no-require-crc all.wav";
+    const std::string common =
+        "'" + kBin + "/halvex3-decode' --start 2009-05-01T14:03:00Z --no-require-crc all.wav";
     const ShellRun text = Shell(common);
     ASSERT_EQ(text.nExit, 0) << text.strErr;
     const ShellRun json = Shell(common + " --json");
@@ -117,9 +120,11 @@ TEST_F(DecodeJson, NewOptionsRefuseWhatDoesNotFit)
         EXPECT_EQ(r.strErr.find("password@"), std::string::npos);
         EXPECT_TRUE(r.strOut.empty());
     }
-    const ShellRun unreadable = Shell("'" + kBin + "/halvex3-decode' --mqtt mqtts://127.0.0.1:1 --mqtt-cafile missing.crt < /dev/null");
+    const ShellRun unreadable = Shell(
+        "'" + kBin + "/halvex3-decode' --mqtt mqtts://127.0.0.1:1 --mqtt-cafile missing.crt < /dev/null");
     EXPECT_EQ(unreadable.nExit, 1);
-    EXPECT_NE(unreadable.strErr.find("cannot read the CA file missing.crt"), std::string::npos) << unreadable.strErr;
+    EXPECT_NE(unreadable.strErr.find("cannot read the CA file missing.crt"), std::string::npos)
+        << unreadable.strErr;
 }
 
 }  // namespace

@@ -12,12 +12,12 @@
 #include <string>
 #include <vector>
 
-#include "synth/Modulator.h"
 #include "document/HalvexDoc.h"
 #include "document/Settings.h"
-#include "synth/FrameBuilder.h"
 #include "platform/Clock.h"
 #include "support/TestFiles.h"
+#include "synth/FrameBuilder.h"
+#include "synth/Modulator.h"
 
 namespace {
 
@@ -92,8 +92,7 @@ TEST_F(DecodeSettings, DecodedBulletinsAreStoredAndOtherSettingsKept)
     }
     std::vector<uint8_t> samples = WriteRecording();
 
-    ASSERT_EQ(Run("--start 2009-05-01T14:03:00Z --settings '" + m_settings.string() + "' -",
-                  m_raw.string()),
+    ASSERT_EQ(Run("--start 2009-05-01T14:03:00Z --settings '" + m_settings.string() + "' -", m_raw.string()),
               0)
         << ReadFileText(m_dir / "err");
 
@@ -144,8 +143,7 @@ TEST_F(DecodeSettings, ANewFileIsCreatedAndAFailedRunStoresNothing)
     EXPECT_EQ(stored.nViewMode, 0);
 
     std::string before = ReadFileText(m_settings);
-    EXPECT_EQ(Run("--settings '" + m_settings.string() + "' '" + (m_dir / "missing.wav").string() +
-                      "'",
+    EXPECT_EQ(Run("--settings '" + m_settings.string() + "' '" + (m_dir / "missing.wav").string() + "'",
                   "/dev/null"),
               1);
     EXPECT_EQ(ReadFileText(m_settings), before);
@@ -161,7 +159,8 @@ TEST_F(DecodeSettings, AFileThatIsNoSettingsFileIsRefusedAndLeftUntouched)
     std::ofstream(notes) << "14:03 NOAA 18, strong signal\n";
     // A recording named where the settings file was meant to go.
     const fs::path wav = m_dir / "pass.wav";
-    std::ofstream(wav, std::ios::binary) << std::string("RIFF\x24\x77\x01\x00WAVEfmt ", 16) << std::string(500, '\x80');
+    std::ofstream(wav, std::ios::binary)
+        << std::string("RIFF\x24\x77\x01\x00WAVEfmt ", 16) << std::string(500, '\x80');
     for (const fs::path& wrong : {notes, wav}) {
         SCOPED_TRACE(wrong.string());
         const std::string before = ReadFileText(wrong);
@@ -185,11 +184,14 @@ TEST_F(DecodeSettings, DamagedSettingsFilesAreKeptAsideUnderNamesOfTheirOwn)
         std::ofstream(m_settings, std::ios::binary) << text;
         ASSERT_EQ(Run("--settings '" + m_settings.string() + "' -", m_raw.string()), 0);
         const std::string err = ReadFileText(m_dir / "err");
-        EXPECT_EQ(err.rfind("halvex3-decode: settings file " + m_settings.string() + ": not a settings file", 0), 0u)
+        EXPECT_EQ(
+            err.rfind("halvex3-decode: settings file " + m_settings.string() + ": not a settings file", 0),
+            0u)
             << "the message carries the name of the program that prints it: " << err;
     }
     EXPECT_EQ(ReadFileText(m_settings.string() + ".bad"), damaged[0]);
-    EXPECT_EQ(ReadFileText(m_settings.string() + ".bad.1"), damaged[1]) << "the first copy is not overwritten";
+    EXPECT_EQ(ReadFileText(m_settings.string() + ".bad.1"), damaged[1])
+        << "the first copy is not overwritten";
     StoredSettings stored;
     EXPECT_EQ(ReadStoredSettings(m_settings.string(), stored), SettingsRead::Loaded);
 }

@@ -18,9 +18,9 @@
 
 #include "HalvexVersion.h"
 #include "decoder/Demodulator.h"
-#include "synth/Modulator.h"
-#include "synth/FrameBuilder.h"
 #include "support/TestFiles.h"
+#include "synth/FrameBuilder.h"
+#include "synth/Modulator.h"
 
 namespace {
 
@@ -40,7 +40,6 @@ struct ToolRun
 class DecodeTool : public ::testing::Test
 {
 protected:
-
     // Runs the decoder in the test's directory; stdinFile empty: no input.
     ToolRun Decode(const std::string& args, const std::string& stdinFile = "")
     {
@@ -160,8 +159,9 @@ TEST_F(DecodeTool, UsageErrorsExitTwoWithOneLine)
     const fs::path wav = m_dir / "a.wav";
     ASSERT_TRUE(WriteU8Wav(wav, std::vector<uint8_t>(1000, 128)));
     for (const std::string args :
-         {"--bogus", "-t", "-t u16", "--type=s8 -", "-r 0 -", "-r abc -", "--rate", "--start 2009-13-01T00:00:00Z",
-          "--start 2009-05-01 -", "--start 2009-02-29T00:00:00Z", "--log-dir", "a.wav b.wav", "--cp1252=1"}) {
+         {"--bogus", "-t", "-t u16", "--type=s8 -", "-r 0 -", "-r abc -", "--rate",
+          "--start 2009-13-01T00:00:00Z", "--start 2009-05-01 -", "--start 2009-02-29T00:00:00Z", "--log-dir",
+          "a.wav b.wav", "--cp1252=1"}) {
         SCOPED_TRACE(args);
         const ToolRun r = Decode(args);
         EXPECT_EQ(r.nExit, 2);
@@ -231,15 +231,16 @@ TEST_F(DecodeTool, RawSamplesOnStandardInput)
     ASSERT_FALSE(expected.empty());
 
     const fs::path raw = m_dir / "raw.u8";
-    std::ofstream(raw, std::ios::binary).write(reinterpret_cast<const char*>(samples.data()),
-                                               static_cast<std::streamsize>(samples.size()));
+    std::ofstream(raw, std::ios::binary)
+        .write(reinterpret_cast<const char*>(samples.data()), static_cast<std::streamsize>(samples.size()));
     EXPECT_EQ(Decode(Cp1252Args() + "-", raw.string()).strOut, expected);
     EXPECT_EQ(Decode(Cp1252Args() + "-t u8 -r 48000", raw.string()).strOut, expected);
 
     const std::vector<float> r24 = Resample(samples, 24000);
     std::string s16;
     for (float x : r24) {
-        const auto v = static_cast<uint16_t>(static_cast<int16_t>(std::lround(std::clamp(x, -1.0f, 0.999f) * 32768.0f)));
+        const auto v =
+            static_cast<uint16_t>(static_cast<int16_t>(std::lround(std::clamp(x, -1.0f, 0.999f) * 32768.0f)));
         s16.push_back(static_cast<char>(v & 0xFF));
         s16.push_back(static_cast<char>(v >> 8));
     }

@@ -20,8 +20,8 @@
 #include <string>
 #include <vector>
 
-#include "HalvexVersion.h"
 #include <nlohmann/json.hpp>
+#include "HalvexVersion.h"
 
 #include "document/Settings.h"
 #include "location/Coordinate.h"
@@ -73,8 +73,8 @@ protected:
         SetEntry(3, 1235900000, 211.5, 6089.7, 98.9);
         SetEntry(8, 1235908000, 123.456, 6127.38, 98.7234);
         SetEntry(12, 1235000000, 300.25, 6120.0, 98.8);
-        SetEntry(9, 1235908000, 10.0, 0.0, 98.7);   // period 0
-        SetEntry(40, 1235908000, 0.0, 6000.0, 99.0); // no elements
+        SetEntry(9, 1235908000, 10.0, 0.0, 98.7);     // period 0
+        SetEntry(40, 1235908000, 0.0, 6000.0, 99.0);  // no elements
         m_stored.dHomeLat = 52.0;
         m_stored.dHomeLon = -8.5;
     }
@@ -98,8 +98,8 @@ protected:
 
     // The rows the library gives for the stored table, one drawing per
     // element of times, as the tool prints them.
-    std::vector<std::string> LibraryDrawings(double homeLat, double homeLon, const std::vector<int64_t>& times,
-                                             bool bUtf8 = true)
+    std::vector<std::string> LibraryDrawings(double homeLat, double homeLon,
+                                             const std::vector<int64_t>& times, bool bUtf8 = true)
     {
         CSatelliteTable table;
         m_stored.CopyTableTo(table);
@@ -292,9 +292,10 @@ TEST_F(PredictTool, CoordinateMessagesGoToStandardError)
     // Both wrong: the latitude's message, then the longitude's.
     r = Run({"--settings", m_settings, "--home", " N52", "X8"});
     EXPECT_EQ(2, r.nExit);
-    EXPECT_EQ("halvex3-predict: The latitude must begin with 'N' or 'S'.  Please try again\n"
-              "halvex3-predict: The longitude must begin with 'E' or 'W'.  Please try again\n",
-              r.strErr);
+    EXPECT_EQ(
+        "halvex3-predict: The latitude must begin with 'N' or 'S'.  Please try again\n"
+        "halvex3-predict: The longitude must begin with 'E' or 'W'.  Please try again\n",
+        r.strErr);
 }
 
 TEST_F(PredictTool, HelpAndVersion)
@@ -525,7 +526,8 @@ TEST_F(PredictTool, PassesAsJsonAgreeWithASecondBySecondScanFromTwoHomes)
     };
     const Home homes[] = {
         {{}, 52.0, -8.5},
-        {{"--home", "S33 52", "E151 12"}, ParseCoordinate("S33 52", true, none),
+        {{"--home", "S33 52", "E151 12"},
+         ParseCoordinate("S33 52", true, none),
          ParseCoordinate("E151 12", false, none)},
     };
     for (const Home& home : homes) {
@@ -562,9 +564,8 @@ TEST_F(PredictTool, PassesAsTextAndAsACalendarFile)
 {
     WriteSettings(m_settings);
     const std::string ics = (m_dir / "passes.ics").string();
-    const RunResult r =
-        Run({"--passes", "--settings", m_settings, "--at", kAtText, "--hours", "12", "--min-elevation", "1",
-             "--ics", ics});
+    const RunResult r = Run({"--passes", "--settings", m_settings, "--at", kAtText, "--hours", "12",
+                             "--min-elevation", "1", "--ics", ics});
     ASSERT_EQ(0, r.nExit) << r.strErr;
     CSatelliteTable table;
     m_stored.CopyTableTo(table);
@@ -619,7 +620,8 @@ TEST_F(PredictTool, PassOptionsAreChecked)
         EXPECT_EQ("", r.strOut);
         EXPECT_NE(std::string::npos, r.strErr.find("see --help"));
     }
-    const RunResult r = Run({"--passes", "--settings", m_settings, "--ics", (m_dir / "no" / "such.ics").string()});
+    const RunResult r =
+        Run({"--passes", "--settings", m_settings, "--ics", (m_dir / "no" / "such.ics").string()});
     EXPECT_EQ(1, r.nExit);
     EXPECT_NE(std::string::npos, r.strErr.find("cannot write"));
 }

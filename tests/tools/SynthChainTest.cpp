@@ -35,14 +35,12 @@ Decoded Decode(const SynthPlan& plan, const Options& modulation, bool bRequireCr
     return out;
 }
 
-Decoded Decode(const SynthPlan& plan, const ModulatorOptions& modulation, bool bRequireCrc,
-               bool bExpand)
+Decoded Decode(const SynthPlan& plan, const ModulatorOptions& modulation, bool bRequireCrc, bool bExpand)
 {
     return Decode<CModulator>(plan, modulation, bRequireCrc, bExpand);
 }
 
-Decoded Decode(const SynthPlan& plan, const PhysicalOptions& modulation, bool bRequireCrc,
-               bool bExpand)
+Decoded Decode(const SynthPlan& plan, const PhysicalOptions& modulation, bool bRequireCrc, bool bExpand)
 {
     return Decode<CPhysicalModulator>(plan, modulation, bRequireCrc, bExpand);
 }
@@ -63,8 +61,7 @@ TEST(SynthChain, DemoSetDecodesToTheExpectedLines)
     ASSERT_EQ(plan.frames.size(), 11u);
     for (bool requireCrc : {true, false}) {
         for (bool expand : {true, false}) {
-            const std::vector<std::string> expected =
-                ExpectedLines(plan, kStart, requireCrc, expand);
+            const std::vector<std::string> expected = ExpectedLines(plan, kStart, requireCrc, expand);
             EXPECT_EQ(Decode(plan, ModulatorOptions(), requireCrc, expand).lines, expected)
                 << requireCrc << expand;
         }
@@ -84,15 +81,15 @@ TEST(SynthChain, FailedFrameOnlyWithoutRequireCrc)
     const std::vector<std::string> expected = ExpectedLines(plan, kStart, false, true);
     ASSERT_EQ(expected.size(), 3u);
     EXPECT_EQ(expected[1], "0123456 789 ABCD [1234 calc CRC 15E7] 2009-05-01 14:03:04");
-    EXPECT_EQ(Decode(plan, ModulatorOptions(), true, true).lines,
-              ExpectedLines(plan, kStart, true, true));
+    EXPECT_EQ(Decode(plan, ModulatorOptions(), true, true).lines, ExpectedLines(plan, kStart, true, true));
     // Not skipped, the failed frame may be found at more than one sampling
     // phase, but every line it gives is the expected one.
     const std::vector<std::string> lines = Decode(plan, ModulatorOptions(), false, true).lines;
     ASSERT_GE(lines.size(), 3u);
     EXPECT_EQ(lines.front(), expected[0]);
     EXPECT_EQ(lines.back(), expected[2]);
-    for (size_t i = 1; i + 1 < lines.size(); ++i) EXPECT_EQ(lines[i], expected[1]);
+    for (size_t i = 1; i + 1 < lines.size(); ++i)
+        EXPECT_EQ(lines[i], expected[1]);
 }
 
 TEST(SynthChain, SignalConditionsKeepTheLines)

@@ -46,14 +46,21 @@ Cell PlainCell(int x, int y, double homeLat, double homeLon)
     return c;
 }
 
-Home At(double lat, double lon) { return SafeHome(lat, lon); }
+Home At(double lat, double lon)
+{
+    return SafeHome(lat, lon);
+}
 
 TEST(ChartProjection, CentrePixelIsHomesOwnCell)
 {
-    struct Case { double lat, lon; int row, col; };
+    struct Case
+    {
+        double lat, lon;
+        int row, col;
+    };
     const Case cases[] = {
-        {51.5, 0.0, 38, 0},     {51.5, -0.12, 38, 0},  {52.0, -40.0, 38, 320}, {-33.9, 151.2, 123, 151},
-        {40.0, -74.5, 50, 286}, {0.0, 0.0, 90, 0},     {10.0, -1.0, 80, 359},  {-10.0, 179.9, 100, 179},
+        {51.5, 0.0, 38, 0},     {51.5, -0.12, 38, 0}, {52.0, -40.0, 38, 320}, {-33.9, 151.2, 123, 151},
+        {40.0, -74.5, 50, 286}, {0.0, 0.0, 90, 0},    {10.0, -1.0, 80, 359},  {-10.0, 179.9, 100, 179},
     };
     for (const Case& c : cases) {
         const Cell cell = ComputeCell(240, 240, At(c.lat, c.lon));
@@ -163,7 +170,7 @@ TEST(ChartProjection, UnusableHomesNeverLeaveTheMask)
 {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const double inf = std::numeric_limits<double>::infinity();
-    const double homes[][2] = {{nan, nan}, {inf, -inf}, {95.0, 700.0}, {-1e300, 1e300},
+    const double homes[][2] = {{nan, nan},    {inf, -inf},    {95.0, 700.0}, {-1e300, 1e300},
                                {45.0, 359.9}, {45.0, -359.9}, {54.0, 180.0}, {36.0, -180.0}};
     for (const auto& h : homes) {
         const Home home = SafeHome(h[0], h[1]);
@@ -232,12 +239,12 @@ TEST(ChartSun, ZenithOfCells)
 {
     const Sun noonAtGreenwich = ComputeSun(0, 12, 0);  // sun over 0 N 0 E
     EXPECT_EQ(ComputeZenith(90, 0, noonAtGreenwich), 0);
-    EXPECT_EQ(ComputeZenith(38, 0, noonAtGreenwich), 52);   // 52 N
+    EXPECT_EQ(ComputeZenith(38, 0, noonAtGreenwich), 52);     // 52 N
     EXPECT_EQ(ComputeZenith(90, 180, noonAtGreenwich), 179);  // antipode (acos rounding)
     EXPECT_EQ(ComputeZenith(0, 0, noonAtGreenwich), 90);
     EXPECT_EQ(ComputeZenith(90, 87, noonAtGreenwich), 87);
-    const Sun juneMidnight = ComputeSun(92, 0, 0);  // sun near 22.5 N 180 E
-    EXPECT_EQ(ComputeZenith(0, 0, juneMidnight), 67);  // North Pole in polar day
+    const Sun juneMidnight = ComputeSun(92, 0, 0);        // sun near 22.5 N 180 E
+    EXPECT_EQ(ComputeZenith(0, 0, juneMidnight), 67);     // North Pole in polar day
     EXPECT_EQ(ComputeZenith(179, 0, juneMidnight), 113);  // 360 - 67.5 - 179
 }
 
@@ -316,15 +323,15 @@ TEST(ChartMarkers, DrawnInsideFortyFourDegreesOnly)
     EXPECT_EQ(y, 240);
     ASSERT_TRUE(ComputeMarker(43.5, 0.0, x, y));  // north, just outside the rim
     EXPECT_EQ(x, 240);
-    EXPECT_EQ(y, -1);  // 240 - 241.67
+    EXPECT_EQ(y, -1);                                          // 240 - 241.67
     ASSERT_TRUE(ComputeMarker(43.5, 3.1415926536 / 2, x, y));  // west is to the left
     EXPECT_EQ(x, -1);
     EXPECT_EQ(y, 240);
-    ASSERT_TRUE(ComputeMarker(9.738, 5.744, x, y));  // 60 N 10 E seen from 52 N 0 E
-    EXPECT_EQ(x, 267);  // 240 + 27.8
-    EXPECT_EQ(y, 193);  // 240 - 46.4
+    ASSERT_TRUE(ComputeMarker(9.738, 5.744, x, y));        // 60 N 10 E seen from 52 N 0 E
+    EXPECT_EQ(x, 267);                                     // 240 + 27.8
+    EXPECT_EQ(y, 193);                                     // 240 - 46.4
     ASSERT_TRUE(ComputeMarker(22.0, 3.1415926536, x, y));  // due south
-    EXPECT_EQ(x, 240);  // sin of the rounded pi is a hair below 0
+    EXPECT_EQ(x, 240);                                     // sin of the rounded pi is a hair below 0
     EXPECT_EQ(y, 362);
     EXPECT_TRUE(ComputeMarker(43.999, 1.0, x, y));
     EXPECT_FALSE(ComputeMarker(44.0, 0.0, x, y));

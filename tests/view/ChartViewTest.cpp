@@ -136,11 +136,8 @@ std::vector<std::string> DotPicture(const std::vector<DotPixel>& pixels, int lef
 TEST(ChartDots, SatelliteDotIsFivePixelsAcrossFromTwoLeftAndAbove)
 {
     const auto pixels = ComputeDotPixels(238, 274, kMarkerDotSize);
-    EXPECT_EQ(DotPicture(pixels, 238, 274, 5), (std::vector<std::string>{".RRR.",
-                                                                         "RYYYR",
-                                                                         "RYYYR",
-                                                                         "RYYYR",
-                                                                         ".RRR."}));
+    EXPECT_EQ(DotPicture(pixels, 238, 274, 5),
+              (std::vector<std::string>{".RRR.", "RYYYR", "RYYYR", "RYYYR", ".RRR."}));
     EXPECT_EQ(pixels.size(), 21u);  // no pixel twice
 }
 
@@ -150,12 +147,7 @@ TEST(ChartDots, HomeDotIsSevenPixelsCentredOnTheChartCentre)
     ASSERT_EQ(size, 7);
     const auto pixels = ComputeDotPixels(kHomeMarkerLeft, kHomeMarkerLeft, size);
     EXPECT_EQ(DotPicture(pixels, kHomeMarkerLeft, kHomeMarkerLeft, size),
-              (std::vector<std::string>{"..RRR..",
-                                        ".RYYYR.",
-                                        "RYYYYYR",
-                                        "RYYYYYR",
-                                        "RYYYYYR",
-                                        ".RYYYR.",
+              (std::vector<std::string>{"..RRR..", ".RYYYR.", "RYYYYYR", "RYYYYYR", "RYYYYYR", ".RYYYR.",
                                         "..RRR.."}));
     EXPECT_EQ(pixels.size(), 37u);
     EXPECT_EQ(kHomeMarkerLeft + size / 2, kChartCentre);

@@ -39,13 +39,17 @@ TEST(PassesView, ALineShowsAosTcaLosAndDurationInUtc)
     pass.dAosAzimuth = 12.4;
     pass.dLosAzimuth = 187.0;
     pass.dMaxElevation = 41.24;
-    EXPECT_EQ("NOAA-18  AOS 2026-12-07 10:12:05 az 012\xB0  TCA 10:19:33 max 41.2\xB0  LOS 10:26:58 az 187\xB0  14m53s",
-              FormatPassLine(pass));
+    EXPECT_EQ(
+        "NOAA-18  AOS 2026-12-07 10:12:05 az 012\xB0  TCA 10:19:33 max 41.2\xB0  LOS 10:26:58 az 187\xB0  "
+        "14m53s",
+        FormatPassLine(pass));
     pass.nCode = 3;
     pass.dMaxElevation = 0.04;
     pass.nLos = pass.nAos + 59;
-    EXPECT_EQ("Unknown  AOS 2026-12-07 10:12:05 az 012\xB0  TCA 10:19:33 max  0.0\xB0  LOS 10:13:04 az 187\xB0   0m59s",
-              FormatPassLine(pass));
+    EXPECT_EQ(
+        "Unknown  AOS 2026-12-07 10:12:05 az 012\xB0  TCA 10:19:33 max  0.0\xB0  LOS 10:13:04 az 187\xB0   "
+        "0m59s",
+        FormatPassLine(pass));
     EXPECT_EQ("2026-12-07T10:12:05Z", FormatPassInstant(pass.nAos));
 }
 

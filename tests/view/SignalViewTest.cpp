@@ -24,11 +24,11 @@ TEST(SignalView, SilentRingLiesOnTheZeroLine)
 TEST(SignalView, TraceFollowsTheFirstHundredSlotsPositiveUp)
 {
     std::vector<int32_t> ring(48000, 0);
-    ring[0] = 127;    // full scale positive
-    ring[1] = -128;   // full scale negative
+    ring[0] = 127;   // full scale positive
+    ring[1] = -128;  // full scale negative
     ring[50] = 17;
     ring[99] = -3;
-    ring[100] = 99;   // beyond the trace: must not show
+    ring[100] = 99;  // beyond the trace: must not show
     const SignalPicture pic = ComputeSignalPicture(ring.data());
     EXPECT_EQ(pic.trace[0], (ViewPoint{10, 73}));
     EXPECT_EQ(pic.trace[1], (ViewPoint{14, 328}));
@@ -56,8 +56,9 @@ TEST(SignalView, AdviceTextsAndPlaces)
     const SignalPicture pic = ComputeSignalPicture(ring.data());
     EXPECT_EQ(pic.advice[0],
               (ViewText{10, 410, "Ensure the signal is of adequate amplitude but not clipping."}));
-    EXPECT_EQ(pic.advice[1],
-              (ViewText{10, 425, "If you see no signal, check connections, receiver and select Options->Audio."}));
+    EXPECT_EQ(
+        pic.advice[1],
+        (ViewText{10, 425, "If you see no signal, check connections, receiver and select Options->Audio."}));
 }
 
 }  // namespace

@@ -3,8 +3,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <limits>
 #include <fstream>
+#include <limits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -260,8 +260,8 @@ TEST(ChartDisc, UnsoundHomesPaintWithoutLeavingTheMask)
 {
     auto chart = LoadedChart();
     const double nan = std::numeric_limits<double>::quiet_NaN();
-    for (const auto& home : {std::pair{90.0, 0.0}, std::pair{-90.0, 0.0}, std::pair{nan, 5.0},
-                             std::pair{45.0, 1e308}}) {
+    for (const auto& home :
+         {std::pair{90.0, 0.0}, std::pair{-90.0, 0.0}, std::pair{nan, 5.0}, std::pair{45.0, 1e308}}) {
         chart->RenderDisc(home.first, home.second, SunOverMeridian(0), true);
         for (int i = 0; i < kSize * kSize; ++i) {
             const int row = chart->m_nChartRow[static_cast<size_t>(i)];

@@ -94,7 +94,8 @@ int ParseCommandLine(int argc, char** argv, CommandLine& cl)
             return -1;
         }
         if (!takesValue)
-            return UsageError(arg.rfind('-', 0) == 0 ? "unknown option '" + arg + "'" : "unexpected argument '" + arg + "'");
+            return UsageError(arg.rfind('-', 0) == 0 ? "unknown option '" + arg + "'"
+                                                     : "unexpected argument '" + arg + "'");
         if (!hasValue) {
             if (i + 1 >= argc)
                 return UsageError(arg + " needs a value");
@@ -147,7 +148,9 @@ int main(int argc, char** argv)
     sigaction(SIGINT, &stop, nullptr);
     sigaction(SIGTERM, &stop, nullptr);
 
-    const auto report = [](const std::string& text) { std::fprintf(stderr, "%s: %s\n", kProgram, text.c_str()); };
+    const auto report = [](const std::string& text) {
+        std::fprintf(stderr, "%s: %s\n", kProgram, text.c_str());
+    };
     if (const char* password = std::getenv(kMqttPasswordVariable))
         cl.mqtt.strPassword = password;
     cl.mqtt.onReport = report;
@@ -208,7 +211,8 @@ int main(int argc, char** argv)
     print(merger.TakeAll());
     int status = refused ? 1 : 0;
     if (unlogged > 0) {
-        report(std::to_string(unlogged) + " frames could not be written to the log files in " + cl.strLogDirectory);
+        report(std::to_string(unlogged) + " frames could not be written to the log files in " +
+               cl.strLogDirectory);
         status = 1;
     }
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {

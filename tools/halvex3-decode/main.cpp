@@ -12,17 +12,17 @@
 #include <string>
 
 #include "HalvexVersion.h"
-#include "messages/UtcTime.h"
+#include "document/HalvexDoc.h"
+#include "document/Settings.h"
 #include "messages/DecoderChain.h"
+#include "messages/UtcTime.h"
 #include "output/JsonOutput.h"
 #include "output/LogOutput.h"
 #include "output/MqttOutput.h"
 #include "output/TextOutput.h"
-#include "platform/SampleReader.h"
-#include "document/HalvexDoc.h"
-#include "document/Settings.h"
 #include "platform/Cp1252.h"
 #include "platform/Registry.h"
+#include "platform/SampleReader.h"
 
 namespace {
 
@@ -87,7 +87,7 @@ struct CommandLine
     bool bStartGiven = false;
     std::string strLogDirectory;  // empty: no log files
     MqttSettings mqtt;            // strUrl empty: no broker
-    std::string strSettings;  // empty: no settings file
+    std::string strSettings;      // empty: no settings file
 };
 
 // With a broker, SIGINT or SIGTERM (a service being stopped) ends the input
@@ -274,7 +274,9 @@ int main(int argc, char** argv)
         pSettingsDoc = std::make_unique<CHalvexDoc>(env);
     }
 
-    const auto report = [](const std::string& text) { std::fprintf(stderr, "%s: %s\n", kProgram, text.c_str()); };
+    const auto report = [](const std::string& text) {
+        std::fprintf(stderr, "%s: %s\n", kProgram, text.c_str());
+    };
     std::unique_ptr<IMessageOutput> screen;
     if (cl.bJson)
         screen = std::make_unique<CJsonOutput>(stdout, cl.mqtt.strStation);
@@ -317,8 +319,8 @@ int main(int argc, char** argv)
                      kProgram);
 
     std::string error;
-    const ReadResult result =
-        ReadSamples(cl.input, [&chain](const uint8_t* s, size_t n) { chain.ProcessBlock(s, n); }, error);
+    const ReadResult result = ReadSamples(
+        cl.input, [&chain](const uint8_t* s, size_t n) { chain.ProcessBlock(s, n); }, error);
     const std::string name = cl.input.strPath == "-" ? "standard input" : cl.input.strPath;
     if (result == ReadResult::CannotOpen) {
         std::fprintf(stderr, "%s: cannot read %s: %s\n", kProgram, name.c_str(), error.c_str());

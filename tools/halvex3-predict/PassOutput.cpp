@@ -89,12 +89,15 @@ std::string PassCalendar(const std::vector<SatellitePass>& passes, int64_t stamp
         char max[16];
         std::snprintf(max, sizeof max, "%.0f", pass.dMaxElevation);
         char details[200];
-        std::snprintf(details, sizeof details, "AOS %s UTC azimuth %.0f%s, greatest elevation %.1f%s at %s UTC, LOS %s UTC azimuth %.0f%s",
-                      FormatUtc(pass.nAos, "%H:%M:%S").c_str(), pass.dAosAzimuth, kDegree, pass.dMaxElevation,
-                      kDegree, FormatUtc(pass.nTca, "%H:%M:%S").c_str(), FormatUtc(pass.nLos, "%H:%M:%S").c_str(),
-                      pass.dLosAzimuth, kDegree);
+        std::snprintf(
+            details, sizeof details,
+            "AOS %s UTC azimuth %.0f%s, greatest elevation %.1f%s at %s UTC, LOS %s UTC azimuth %.0f%s",
+            FormatUtc(pass.nAos, "%H:%M:%S").c_str(), pass.dAosAzimuth, kDegree, pass.dMaxElevation, kDegree,
+            FormatUtc(pass.nTca, "%H:%M:%S").c_str(), FormatUtc(pass.nLos, "%H:%M:%S").c_str(),
+            pass.dLosAzimuth, kDegree);
         AppendLine(out, "BEGIN:VEVENT");
-        AppendLine(out, "UID:" + CalendarTime(pass.nAos) + "-" + std::to_string(pass.nCode) + "@halvex3-predict");
+        AppendLine(out,
+                   "UID:" + CalendarTime(pass.nAos) + "-" + std::to_string(pass.nCode) + "@halvex3-predict");
         AppendLine(out, "DTSTAMP:" + CalendarTime(stamp));
         AppendLine(out, "DTSTART:" + CalendarTime(pass.nAos));
         // The last second up ends a second after it begins.

@@ -5,10 +5,10 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <chrono>
-#include <csignal>
 #include <cerrno>
+#include <chrono>
 #include <cmath>
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -18,10 +18,11 @@
 #include <vector>
 
 #include "HalvexVersion.h"
-#include "messages/UtcTime.h"
+#include "PassOutput.h"
 #include "document/Settings.h"
 #include "location/Coordinate.h"
 #include "messages/SatelliteTable.h"
+#include "messages/UtcTime.h"
 #include "orbit/PassFormat.h"
 #include "orbit/Passes.h"
 #include "orbit/SatelliteRows.h"
@@ -29,7 +30,6 @@
 #include "platform/Cp1252.h"
 #include "platform/Registry.h"
 #include "platform/SettingsPaths.h"
-#include "PassOutput.h"
 
 namespace {
 
@@ -138,7 +138,8 @@ int ParseArguments(int argc, char** argv, Options& options)
                 return UsageError("--settings needs a file name");
         } else if (arg == "--home") {
             if (!needs(2))
-                return UsageError("--home needs a latitude and a longitude, e.g. --home \"N52 30.5\" \"W8 36.5\"");
+                return UsageError(
+                    "--home needs a latitude and a longitude, e.g. --home \"N52 30.5\" \"W8 36.5\"");
             options.strHomeLat = argv[++i];
             options.strHomeLon = argv[++i];
             options.bHomeGiven = true;
@@ -200,20 +201,23 @@ int LoadSettings(const Options& options, CSatelliteTable& table, double& homeLat
     reg::CRegFile file;
     std::string error;
     switch (file.Load(path, &error)) {
-    case reg::CRegFile::LoadResult::Loaded:
-        break;
-    case reg::CRegFile::LoadResult::Missing:
-        if (options.bSettingsGiven) {
-            std::fprintf(stderr, "%s: cannot read settings file %s: no such file\n", kProgram, path.c_str());
+        case reg::CRegFile::LoadResult::Loaded:
+            break;
+        case reg::CRegFile::LoadResult::Missing:
+            if (options.bSettingsGiven) {
+                std::fprintf(stderr, "%s: cannot read settings file %s: no such file\n", kProgram,
+                             path.c_str());
+                return 1;
+            }
+            return 0;  // nothing stored yet: no satellites, home unset
+        case reg::CRegFile::LoadResult::Unreadable:
+            std::fprintf(stderr, "%s: cannot read settings file %s: %s\n", kProgram, path.c_str(),
+                         error.c_str());
             return 1;
-        }
-        return 0;  // nothing stored yet: no satellites, home unset
-    case reg::CRegFile::LoadResult::Unreadable:
-        std::fprintf(stderr, "%s: cannot read settings file %s: %s\n", kProgram, path.c_str(), error.c_str());
-        return 1;
-    case reg::CRegFile::LoadResult::Corrupt:
-        std::fprintf(stderr, "%s: %s is not a settings file: %s\n", kProgram, path.c_str(), error.c_str());
-        return 1;
+        case reg::CRegFile::LoadResult::Corrupt:
+            std::fprintf(stderr, "%s: %s is not a settings file: %s\n", kProgram, path.c_str(),
+                         error.c_str());
+            return 1;
     }
     StoredSettings stored;
     if (ReadStoredSettings(path, stored) == SettingsRead::Unreadable) {
@@ -267,9 +271,11 @@ int PrintPasses(const Options& options, const CSatelliteTable& table, double hom
     if (!options.strIcs.empty()) {
         const std::string calendar = PassCalendar(passes, CSystemClock().Now());
         FILE* file = std::fopen(options.strIcs.c_str(), "wb");
-        const bool bWritten = file && std::fwrite(calendar.data(), 1, calendar.size(), file) == calendar.size();
+        const bool bWritten =
+            file && std::fwrite(calendar.data(), 1, calendar.size(), file) == calendar.size();
         if ((file && std::fclose(file) != 0) || !bWritten) {
-            std::fprintf(stderr, "%s: cannot write %s: %s\n", kProgram, options.strIcs.c_str(), std::strerror(errno));
+            std::fprintf(stderr, "%s: cannot write %s: %s\n", kProgram, options.strIcs.c_str(),
+                         std::strerror(errno));
             return 1;
         }
     }
@@ -311,7 +317,8 @@ int main(int argc, char** argv)
         if (bFailed)
             return 2;
     } else if (homeLat == 0.0 && homeLon == 0.0) {
-        std::fprintf(stderr, "%s: no home location is stored; predicting for 0 N 0 E (see --home)\n", kProgram);
+        std::fprintf(stderr, "%s: no home location is stored; predicting for 0 N 0 E (see --home)\n",
+                     kProgram);
     }
 
     bool bAnyElements = false;
@@ -352,8 +359,7 @@ int main(int argc, char** argv)
             else if (!bTerminal)
                 std::fputc('\n', stdout);
         }
-        nShown = PrintRows(ComputeSatelliteRows(table, homeLat, homeLon, clock), options.bCp1252,
-                           bTerminal);
+        nShown = PrintRows(ComputeSatelliteRows(table, homeLat, homeLon, clock), options.bCp1252, bTerminal);
         // Keep to the 2-second beat from the start so the drawings do not drift.
         const auto next = start + std::chrono::seconds(kRedrawSeconds * (drawing + 1));
         while (!g_bInterrupted && std::chrono::steady_clock::now() < next)

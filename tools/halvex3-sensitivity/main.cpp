@@ -150,7 +150,7 @@ struct Condition
     int nTable = 0;
     std::string strLabel;
     PhysicalOptions physical;
-    bool bBound = true;    // the ideal bound applies (white noise at the decision)
+    bool bBound = true;     // the ideal bound applies (white noise at the decision)
     bool bClassic = false;  // also the classic pulse, main decoder
     // Results, in percent: main decoder and weak-signal, upright and inverted.
     double dMain[2] = {}, dWeak[2] = {}, dBound[2] = {-1, -1}, dClassic = -1;
@@ -164,7 +164,8 @@ void Measure(Condition& c, const std::vector<Frame>& frames)
         o.bInverted = inverted != 0;
         o.nSeed = c.physical.nSeed * 2 + static_cast<uint32_t>(inverted);
         CPhysicalModulator generator(o);
-        const std::vector<uint8_t> samples = Render(generator, frames, inverted == 0 && c.bBound ? c.dBound : nullptr, &o);
+        const std::vector<uint8_t> samples =
+            Render(generator, frames, inverted == 0 && c.bBound ? c.dBound : nullptr, &o);
         c.dMain[inverted] = 100.0 * Decode(samples, frames, false) / n;
         c.dWeak[inverted] = 100.0 * Decode(samples, frames, true) / n;
     }
@@ -239,7 +240,10 @@ int main(int argc, char** argv)
                          : arg == "--level"   ? &level
                          : arg == "--threads" ? &threads
                                               : nullptr;
-        const double hi = arg == "--frames" ? 100000 : arg == "--seed" ? 4294967295.0 : arg == "--threads" ? 64 : 127;
+        const double hi = arg == "--frames"    ? 100000
+                          : arg == "--seed"    ? 4294967295.0
+                          : arg == "--threads" ? 64
+                                               : 127;
         if (!target || i + 1 >= argc || !ParseNumber(argv[++i], 1, hi, *target)) {
             std::fprintf(stderr, "halvex3-sensitivity: bad argument %s (see --help)\n", arg.c_str());
             return 2;
@@ -348,26 +352,29 @@ int main(int argc, char** argv)
     for (std::thread& t : pool)
         t.join();
 
-    std::printf("Frames of 24 bytes, %d per condition and polarity, pulse peak %g sample units "
-                "(unsigned 8-bit, 128 = zero line), pulse sigma 4 samples unless given.\n"
-                "Columns: the main decoder and the weak-signal receiver (halvex3-decode "
-                "--weak-signals), upright and inverted; the ideal bound (a matched filter that "
-                "knows the timing, see src/synth/IdealBound.h), as decided and with the most "
-                "bits the weak-signal receiver repairs.\n\n",
-                static_cast<int>(frames), level);
+    std::printf(
+        "Frames of 24 bytes, %d per condition and polarity, pulse peak %g sample units "
+        "(unsigned 8-bit, 128 = zero line), pulse sigma 4 samples unless given.\n"
+        "Columns: the main decoder and the weak-signal receiver (halvex3-decode "
+        "--weak-signals), upright and inverted; the ideal bound (a matched filter that "
+        "knows the timing, see src/synth/IdealBound.h), as decided and with the most "
+        "bits the weak-signal receiver repairs.\n\n",
+        static_cast<int>(frames), level);
     for (int t = 0; t < static_cast<int>(std::size(tables)); ++t) {
         const bool classic = t == 0;
-        std::printf("%s\n\n| %s | main upright | main inverted | weak upright | weak inverted | ideal bound "
-                    "| bound, %d bits repaired |%s\n|---:|---:|---:|---:|---:|---:|---:|%s\n",
-                    tables[t].szTitle, tables[t].szColumn, kRepairedBits, classic ? " main, classic pulse |" : "",
-                    classic ? "---:|" : "");
+        std::printf(
+            "%s\n\n| %s | main upright | main inverted | weak upright | weak inverted | ideal bound "
+            "| bound, %d bits repaired |%s\n|---:|---:|---:|---:|---:|---:|---:|%s\n",
+            tables[t].szTitle, tables[t].szColumn, kRepairedBits, classic ? " main, classic pulse |" : "",
+            classic ? "---:|" : "");
         std::vector<double> x, plainRate, weak, bound, repaired;
         for (const Condition& c : conditions) {
             if (c.nTable != t)
                 continue;
-            std::printf("| %s | %s | %s | %s | %s | %s | %s |", c.strLabel.c_str(), Percent(c.dMain[0]).c_str(),
-                        Percent(c.dMain[1]).c_str(), Percent(c.dWeak[0]).c_str(), Percent(c.dWeak[1]).c_str(),
-                        Percent(c.dBound[0]).c_str(), Percent(c.dBound[1]).c_str());
+            std::printf("| %s | %s | %s | %s | %s | %s | %s |", c.strLabel.c_str(),
+                        Percent(c.dMain[0]).c_str(), Percent(c.dMain[1]).c_str(), Percent(c.dWeak[0]).c_str(),
+                        Percent(c.dWeak[1]).c_str(), Percent(c.dBound[0]).c_str(),
+                        Percent(c.dBound[1]).c_str());
             if (classic)
                 std::printf(" %s |", Percent(c.dClassic).c_str());
             std::printf("\n");
@@ -383,10 +390,11 @@ int main(int argc, char** argv)
                 std::snprintf(text, sizeof text, std::isnan(v) ? "below the table" : "%.1f dB", v);
                 return std::string(text);
             };
-            std::printf("\n50 %% point (upright and inverted together): main decoder %s, weak-signal %s, "
-                        "ideal bound %s, with %d bits repaired %s.\n",
-                        point(HalfPoint(x, plainRate)).c_str(), point(HalfPoint(x, weak)).c_str(),
-                        point(HalfPoint(x, bound)).c_str(), kRepairedBits, point(HalfPoint(x, repaired)).c_str());
+            std::printf(
+                "\n50 %% point (upright and inverted together): main decoder %s, weak-signal %s, "
+                "ideal bound %s, with %d bits repaired %s.\n",
+                point(HalfPoint(x, plainRate)).c_str(), point(HalfPoint(x, weak)).c_str(),
+                point(HalfPoint(x, bound)).c_str(), kRepairedBits, point(HalfPoint(x, repaired)).c_str());
         }
         std::printf("\n");
     }

@@ -83,12 +83,12 @@ struct Options
     std::string strOutput;
     std::string strExpect;
     PlanOptions plan;
-    ModulatorOptions modulator;   // the classic pulse
-    PhysicalOptions physical;     // the physical pulse
+    ModulatorOptions modulator;  // the classic pulse
+    PhysicalOptions physical;    // the physical pulse
     bool bClassic = false;
-    double dSnrDb = -1000.0;      // below -999: not given
-    double dNoise = -1.0;         // below 0: not given
-    bool bPhysicalOnly = false;   // an option of the physical pulse was given
+    double dSnrDb = -1000.0;     // below -999: not given
+    double dNoise = -1.0;        // below 0: not given
+    bool bPhysicalOnly = false;  // an option of the physical pulse was given
     bool bRequireCrc = true;
     bool bExpand = true;
 };
@@ -168,12 +168,11 @@ int ParseArguments(int argc, char** argv, Options& o)
         } else if (arg == "--no-expand") {
             o.bExpand = false;
         } else if (arg == "-o" || arg == "--output" || arg == "--expect" || arg == "--frames" ||
-                   arg == "--count" || arg == "--spacing" || arg == "--seconds" ||
-                   arg == "--duration" || arg == "--level" || arg == "--noise" || arg == "--ppm" ||
-                   arg == "--dc" || arg == "--seed" || arg == "--start" || arg == "--pulse" ||
-                   arg == "--snr" || arg == "--sigma" || arg == "--fade-depth" ||
-                   arg == "--fade-rate" || arg == "--low-pass" || arg == "--high-pass" ||
-                   arg == "--de-emphasis") {
+                   arg == "--count" || arg == "--spacing" || arg == "--seconds" || arg == "--duration" ||
+                   arg == "--level" || arg == "--noise" || arg == "--ppm" || arg == "--dc" ||
+                   arg == "--seed" || arg == "--start" || arg == "--pulse" || arg == "--snr" ||
+                   arg == "--sigma" || arg == "--fade-depth" || arg == "--fade-rate" || arg == "--low-pass" ||
+                   arg == "--high-pass" || arg == "--de-emphasis") {
             if (!value(v)) {
                 return UsageError(arg + " needs a value");
             }
