@@ -527,8 +527,11 @@ SoftDecodeResult DecodeSoftCells(const uint8_t* cells, const float* reliability,
         return result;
     const int last = endCell - 7;  // the closing flag's 0 and six 1 bits stay
     // Rows whose trials would only be chances for a false frame are not
-    // repaired: one the soft values call hopeless (more wrong bits expected
-    // than may flip: a bad stretch, or a row timed half a cell off), and one
+    // repaired: one the soft values are in doubt about (more than half a
+    // wrong bit expected: a bad stretch, a row timed half a cell off, or
+    // random data that happens to end like a frame, where each trial is one
+    // more chance of 1 in 65,536 for a false frame; a frame needs the repair
+    // mostly for one or two weak bits in a row otherwise clear), and one
     // so strong that noise does not explain a weak bit in it (the weak bits
     // of such a row come from something else: a slip, interference, a row
     // that is not a frame). The soft values are somewhat sure of themselves
@@ -539,7 +542,7 @@ SoftDecodeResult DecodeSoftCells(const uint8_t* cells, const float* reliability,
     std::vector<float> sorted(reliability + 8, reliability + last);
     for (float r : sorted)
         expectedWrong += 1.0 / (1.0 + std::exp(static_cast<double>(std::min(r, 40.0f))));
-    if (expectedWrong > limits.nMaxFlips || sorted.empty())
+    if (expectedWrong > std::min<double>(limits.nMaxFlips, limits.fMaxExpectedWrong) || sorted.empty())
         return result;
     std::nth_element(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(sorted.size() / 2),
                      sorted.end());

@@ -43,18 +43,21 @@ struct WeakFrame
     int nFlipped = 0;  // bits the repair changed
 };
 
-// Limits of the repair: how many check values may be tried, how many of the
+// Limits of the repair: how many check values may be tried per row, how many of the
 // least reliable bits are considered, how many of them may flip together, how
 // unlikely (sum of |log-likelihood ratio|) the flipped set may be, and the
 // median reliability above which a row is too strong for noise to explain a
 // weak bit in it.
 struct RepairLimits
 {
-    int nMaxTrials = 8;
+    int nMaxTrials = 4;
     int nCandidateBits = 8;
     int nMaxFlips = 2;
     float fMaxCost = 5.0f;
     float fMaxTypical = 150.0f;
+    // The wrong bits the soft values expect in the row (sum over its bits of
+    // 1 / (1 + e^|LLR|)), at most, for a repair to be tried.
+    float fMaxExpectedWrong = 0.5f;
 };
 
 struct SoftDecodeResult
