@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "support/BrokerTestDaemon.h"
+#include "support/TestFiles.h"
 
 namespace {
 
@@ -45,15 +46,6 @@ protected:
     {
         if (CBrokerTestDaemon::Program().empty())
             GTEST_SKIP() << "mosquitto is not installed (scripts/install-deps.sh installs it)";
-        char tmpl[] = "/tmp/halvex-collect-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        m_dir = tmpl;
-    }
-    void TearDown() override
-    {
-        std::error_code ec;
-        if (!m_dir.empty())
-            fs::remove_all(m_dir, ec);
     }
 
     // Raw u8 samples of every frame kind, one frame every two seconds from 1 s.
@@ -94,7 +86,8 @@ protected:
                         m_dir.string());
     }
 
-    fs::path m_dir;
+    CTempDir m_tmp{"collect"};
+    const fs::path m_dir = m_tmp.Path();
 };
 
 TEST_F(Collect, TwoStationsWithOverlappingRecordingsGiveEachFrameOnceWithBothNames)

@@ -18,6 +18,7 @@
 
 #include "network/MqttLink.h"
 #include "support/BrokerTestDaemon.h"
+#include "support/TestFiles.h"
 #include "support/TestSubscriber.h"
 
 namespace {
@@ -27,15 +28,6 @@ namespace fs = std::filesystem;
 const std::string kBin = HALVEX_BIN_DIR;
 const char* const kStart = "2009-05-01T14:03:00Z";
 
-std::vector<std::string> Lines(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string l; std::getline(in, l);)
-        lines.push_back(l);
-    return lines;
-}
-
 class DecodePublish : public ::testing::Test
 {
 protected:
@@ -43,15 +35,6 @@ protected:
     {
         if (CBrokerTestDaemon::Program().empty())
             GTEST_SKIP() << "mosquitto is not installed (scripts/install-deps.sh installs it)";
-        char tmpl[] = "/tmp/halvex-publish-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        m_dir = tmpl;
-    }
-    void TearDown() override
-    {
-        std::error_code ec;
-        if (!m_dir.empty())
-            fs::remove_all(m_dir, ec);
     }
 
     // A recording made by halvex3-synth (a WAV file, or raw u8 samples when
@@ -75,7 +58,8 @@ protected:
                         m_dir.string());
     }
 
-    fs::path m_dir;
+    CTempDir m_tmp{"publish"};
+    const fs::path m_dir = m_tmp.Path();
 };
 
 TEST_F(DecodePublish, EveryFrameArrivesOnceInOrderAsTheJsonObjectWithTheStatusAround)
@@ -90,7 +74,7 @@ TEST_F(DecodePublish, EveryFrameArrivesOnceInOrderAsTheJsonObjectWithTheStatusAr
     const ShellRun r = Decode("--json --station north --mqtt " + broker.Url() + " '" + rec + "'");
     ASSERT_EQ(r.nExit, 0) << r.strErr;
     EXPECT_EQ(r.strErr, "");
-    const std::vector<std::string> printed = Lines(r.strOut);
+    const std::vector<std::string> printed = TextLines(r.strOut);
     ASSERT_EQ(printed.size(), 11u);  // six bulletins, a date-time, two status summaries, short, long
 
     ASSERT_TRUE(sub.WaitForCount("halvex/north/status", 2, std::chrono::seconds(5)));
@@ -155,7 +139,7 @@ TEST_F(DecodePublish, BrokerAwayInTheMiddleOfAPacedRunLosesNothingAndKeepsTheOrd
     const int status = pclose(pipe);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0) << ReadWholeFile(err);
-    const std::vector<std::string> printed = Lines(ReadWholeFile(out));
+    const std::vector<std::string> printed = TextLines(ReadWholeFile(out));
     ASSERT_EQ(printed.size(), 22u);
     EXPECT_NE(ReadWholeFile(err).find("lost the broker"), std::string::npos) << ReadWholeFile(err);
 
@@ -197,7 +181,7 @@ TEST_F(DecodePublish, StopSignalEndsTheInputAndTheQueuedFramesStillGoOut)
     ASSERT_EQ(fwrite(samples.data(), 1, samples.size(), input), samples.size());
     fflush(input);  // the input stays open, as a sound card's would
     ASSERT_TRUE(
-        decode.WaitFor([](const std::string& out, const std::string&) { return Lines(out).size() >= 11; },
+        decode.WaitFor([](const std::string& out, const std::string&) { return TextLines(out).size() >= 11; },
                        std::chrono::seconds(10)))
         << decode.Err();
     ASSERT_TRUE(
@@ -212,7 +196,7 @@ TEST_F(DecodePublish, StopSignalEndsTheInputAndTheQueuedFramesStillGoOut)
     EXPECT_EQ(decode.Stop(SIGTERM), 0) << decode.Err();
     restart.join();
     fclose(input);
-    const std::vector<std::string> printed = Lines(decode.Out());
+    const std::vector<std::string> printed = TextLines(decode.Out());
     EXPECT_EQ(printed.size(), 11u);
     ASSERT_TRUE(sub.WaitForCount("halvex/svc/frames", printed.size(), std::chrono::seconds(10)));
     EXPECT_EQ(sub.Payloads("halvex/svc/frames"), printed);
@@ -238,14 +222,14 @@ TEST_F(DecodePublish, TlsLetsInTheRightPasswordAndATrustedCertificateOnly)
                                   "HALVEX_MQTT_PASSWORD='s3cret pass'");
     EXPECT_EQ(right.nExit, 0) << right.strErr;
     ASSERT_TRUE(sub.WaitForCount("halvex/tls/frames", 2, std::chrono::seconds(5)));
-    EXPECT_EQ(sub.Payloads("halvex/tls/frames"), Lines(right.strOut));
+    EXPECT_EQ(sub.Payloads("halvex/tls/frames"), TextLines(right.strOut));
 
     const ShellRun wrong = Decode("--station tls --mqtt " + broker.Url() + ca + " '" + rec + "'",
                                   "HALVEX_MQTT_PASSWORD='guess'");
     EXPECT_EQ(wrong.nExit, 1);
     EXPECT_NE(wrong.strErr.find("refused the connection: not authorised"), std::string::npos) << wrong.strErr;
     EXPECT_NE(wrong.strErr.find("2 frames could not be delivered"), std::string::npos) << wrong.strErr;
-    EXPECT_EQ(Lines(wrong.strOut).size(), 2u);  // the terminal still gets the lines
+    EXPECT_EQ(TextLines(wrong.strOut).size(), 2u);  // the terminal still gets the lines
 
     const ShellRun none = Decode("--station tls --mqtt " + broker.Url() + ca + " '" + rec + "'");
     EXPECT_EQ(none.nExit, 1);

@@ -33,6 +33,15 @@ CTempDir::~CTempDir()
     fs::remove_all(m_path, ec);
 }
 
+std::vector<std::string> TextLines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
 std::string ReadFileText(const fs::path& path)
 {
     std::ifstream in(path, std::ios::binary);

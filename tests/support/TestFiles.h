@@ -27,6 +27,8 @@ private:
     std::filesystem::path m_path;
 };
 
+// The lines of a text, without their line ends (a last line without one too).
+std::vector<std::string> TextLines(const std::string& text);
 // The file's bytes; empty when it cannot be read.
 std::string ReadFileText(const std::filesystem::path& path);
 // Replaces the file with the bytes; false when it cannot be written.

@@ -24,15 +24,6 @@ namespace {
 const std::string kBin = HALVEX_BIN_DIR;
 const char* const kStart = "2009-05-01T14:03:00Z";
 
-std::vector<std::string> Lines(const std::string& text)
-{
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        out.push_back(line);
-    return out;
-}
-
 struct RunResult
 {
     int status = -1;
@@ -52,7 +43,7 @@ protected:
                                 (s_dir / "expect.txt").string() + " && " + kBin + "/halvex3-synth --start " +
                                 kStart + " -o - > " + (s_dir / "rec.raw").string();
         ASSERT_EQ(std::system(cmd.c_str()), 0);
-        s_expected = Lines(ReadFileText(s_dir / "expect.txt"));
+        s_expected = TextLines(ReadFileText(s_dir / "expect.txt"));
         ASSERT_EQ(s_expected.size(), 20u);
     }
     static void TearDownTestSuite() { s_pTmp.reset(); }
@@ -79,7 +70,7 @@ protected:
     // The lines decoded are the first lines expected, at least `atLeast` of them.
     void ExpectPrefix(const std::string& out, size_t atLeast)
     {
-        const auto got = Lines(out);
+        const auto got = TextLines(out);
         ASSERT_GE(got.size(), atLeast) << out;
         ASSERT_LE(got.size(), s_expected.size());
         for (size_t i = 0; i < got.size(); ++i)
@@ -106,7 +97,7 @@ TEST_F(DecodeFaultTest, CutOffFileDecodesWhatItHoldsAndSaysSo)
     EXPECT_NE(r.err.find("cut.wav"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("ends early"), std::string::npos) << r.err;
     ExpectPrefix(r.out, 6);
-    EXPECT_LT(Lines(r.out).size(), s_expected.size());
+    EXPECT_LT(TextLines(r.out).size(), s_expected.size());
 }
 
 TEST_F(DecodeFaultTest, HeadersThatLieAreRefusedByName)

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "support/BrokerTestDaemon.h"
+#include "support/TestFiles.h"
 
 namespace {
 
@@ -19,31 +20,12 @@ namespace fs = std::filesystem;
 
 const std::string kBin = HALVEX_BIN_DIR;
 
-std::vector<std::string> Lines(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string l; std::getline(in, l);)
-        lines.push_back(l);
-    return lines;
-}
-
 class DecodeJson : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        char tmpl[] = "/tmp/halvex-json-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        m_dir = tmpl;
-    }
-    void TearDown() override
-    {
-        std::error_code ec;
-        fs::remove_all(m_dir, ec);
-    }
     ShellRun Shell(const std::string& cmd) { return RunShell(cmd, m_dir.string()); }
-    fs::path m_dir;
+    CTempDir m_tmp{"json"};
+    const fs::path m_dir = m_tmp.Path();
 };
 
 TEST_F(DecodeJson, EveryFrameKindMatchesTheTextOutputLineForLine)
@@ -60,10 +42,10 @@ TEST_F(DecodeJson, EveryFrameKindMatchesTheTextOutputLineForLine)
     const ShellRun json = Shell(common + " --json");
     ASSERT_EQ(json.nExit, 0) << json.strErr;
 
-    const std::vector<std::string> lines = Lines(text.strOut);
+    const std::vector<std::string> lines = TextLines(text.strOut);
     size_t next = 0;
     size_t expansions = 0, failed = 0;
-    for (const std::string& object : Lines(json.strOut)) {
+    for (const std::string& object : TextLines(json.strOut)) {
         SCOPED_TRACE(object);
         const nlohmann::json j = nlohmann::json::parse(object);  // throws on anything but UTF-8 JSON
         ASSERT_LT(next, lines.size());
@@ -102,7 +84,7 @@ TEST_F(DecodeJson, EveryFrameKindMatchesTheTextOutputLineForLine)
 
     const ShellRun named = Shell(common + " --json --station 'Gr\xC3\xBCnwald 1'");
     ASSERT_EQ(named.nExit, 0);
-    for (const std::string& object : Lines(named.strOut))
+    for (const std::string& object : TextLines(named.strOut))
         EXPECT_EQ(nlohmann::json::parse(object).at("station"), "Gr\xC3\xBCnwald 1");
 }
 

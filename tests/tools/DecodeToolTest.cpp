@@ -115,15 +115,6 @@ std::vector<float> Resample(const std::vector<uint8_t>& samples, double outRate)
     return out;
 }
 
-std::vector<std::string> Lines(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string l; std::getline(in, l);)
-        lines.push_back(l);
-    return lines;
-}
-
 // The call at which the in-process demodulator reports each frame.
 std::vector<uint64_t> FrameCalls(const std::vector<uint8_t>& samples)
 {
@@ -197,7 +188,7 @@ TEST_F(DecodeTool, SoundFilesOfEveryShapeGiveTheSameLines)
     ASSERT_TRUE(WriteU8Wav(m_dir / "u8.wav", samples));
     const ToolRun u8 = Decode(Cp1252Args() + "u8.wav");
     ASSERT_EQ(u8.nExit, 0) << u8.strErr;
-    const std::vector<std::string> lines = Lines(u8.strOut);
+    const std::vector<std::string> lines = TextLines(u8.strOut);
     // Three message lines, each interpreted frame followed by its expansion line.
     ASSERT_EQ(lines.size(), 5u) << u8.strOut;
     EXPECT_EQ(lines[0], "0123456 789 ABCD [15E7] 2009-05-01 14:03:01");
@@ -270,7 +261,7 @@ TEST_F(DecodeTool, LinesAreStampedWithTheSecondOfTheInput)
     ASSERT_EQ(calls.size(), 2u);
     ASSERT_TRUE(WriteU8Wav(m_dir / "t.wav", samples));
     const ToolRun r = Decode("--start 2009-12-31T23:59:58Z --cp1252 t.wav");
-    const std::vector<std::string> lines = Lines(r.strOut);
+    const std::vector<std::string> lines = TextLines(r.strOut);
     ASSERT_EQ(lines.size(), 2u);
     const char* stamps[] = {"2009-12-31 23:59:58", "2009-12-31 23:59:59", "2010-01-01 00:00:00",
                             "2010-01-01 00:00:01", "2010-01-01 00:00:02"};
@@ -318,10 +309,10 @@ TEST_F(DecodeTool, DecoderOptions)
     bad.back() ^= 0xFF;
     ASSERT_TRUE(WriteU8Wav(m_dir / "u8.wav", Recording({bad, BuildOrbitBulletin(BulletinFields{})})));
     const ToolRun normal = Decode(Cp1252Args() + "u8.wav");
-    EXPECT_EQ(Lines(normal.strOut).size(), 2u);  // bulletin and its expansion
+    EXPECT_EQ(TextLines(normal.strOut).size(), 2u);  // bulletin and its expansion
     EXPECT_EQ(normal.strOut.find("calc CRC"), std::string::npos);
     const ToolRun noExpand = Decode(Cp1252Args() + "--no-expand u8.wav");
-    EXPECT_EQ(Lines(noExpand.strOut).size(), 1u);
+    EXPECT_EQ(TextLines(noExpand.strOut).size(), 1u);
     const ToolRun all = Decode(Cp1252Args() + "--no-require-crc u8.wav");
     EXPECT_NE(all.strOut.find("calc CRC"), std::string::npos);
 }
@@ -337,7 +328,7 @@ TEST_F(DecodeTool, CutOffFileDecodesWhatItCanAndSaysSo)
     EXPECT_EQ(r.nExit, 1);
     EXPECT_NE(r.strErr.find("cut.wav"), std::string::npos);
     EXPECT_NE(r.strErr.find("ends early"), std::string::npos) << r.strErr;
-    const std::vector<std::string> lines = Lines(r.strOut);
+    const std::vector<std::string> lines = TextLines(r.strOut);
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0], "0123456 789 ABCD [15E7] 2009-05-01 14:03:01");
 }
