@@ -10,25 +10,11 @@
 #include "document/Settings.h"
 #include "platform/Registry.h"
 #include "support/DocTestSupport.h"
+#include "support/TestFiles.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string ReadText(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
-void WriteText(const std::string& path, const std::string& text)
-{
-    fs::create_directories(fs::path(path).parent_path());
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-}
 
 // A plain transcription of the stored byte images, written the way a person
 // (or regedit) would: little-endian bytes of each field as hex(4): lists.
@@ -145,7 +131,7 @@ TEST_F(DocTest, SavedFileHoldsTheValuesInOrderWithTheirTypesAndByteImages)
     EXPECT_EQ(pKey->values[3].data[7], 0x00);
     EXPECT_EQ(pKey->values[9].data.back(), 0);
 
-    std::string text = ReadText(m_settings);
+    std::string text = ReadFileText(m_settings);
     EXPECT_NE(text.find("\"ViewMode\"=dword:00000002\n"), std::string::npos);
     EXPECT_NE(text.find("\"Eqx\"=hex(4):40,42,0f,00,41,42,0f,00,"), std::string::npos);
     EXPECT_NE(text.find("\"LogDirectory\"=\"" + m_logs + "\"\n"), std::string::npos);
@@ -175,7 +161,7 @@ TEST_F(DocTest, AHandWrittenFileLoadsExactly)
     text += "\"HomeLat\"=hex(4):" + HexList(&lat, 8) + "\r\n";
     text += "\"HomeLon\"=hex(4):" + HexList(&lon, 8) + "\r\n";
     text += "\"LogDirectory\"=\"/var/log/halvex \\\"3\\\"/\"\r\n";
-    WriteText(m_settings, text);
+    WriteFileText(m_settings, text);
 
     DocEnvironment env = Env();
     env.bSaveSettings = false;
@@ -192,7 +178,7 @@ TEST_F(DocTest, AHandWrittenFileLoadsExactly)
     EXPECT_EQ(doc.m_messages.m_strLogDirectory, "/var/log/halvex \"3\"/");
     EXPECT_EQ(doc.m_strBrowseStart, "/var/log/halvex \"3\"/");
     // Loading an existing key does not touch the file.
-    EXPECT_EQ(ReadText(m_settings), text);
+    EXPECT_EQ(ReadFileText(m_settings), text);
 }
 
 TEST_F(DocTest, DeletingTheFileGivesTheDefaultsAndItIsRecreatedAtExit)
@@ -220,7 +206,8 @@ TEST_F(DocTest, DeletingTheFileGivesTheDefaultsAndItIsRecreatedAtExit)
 
 TEST_F(DocTest, LoadAndSaveCanBeTurnedOff)
 {
-    WriteText(m_settings, "REGEDIT4\n[HKEY_CURRENT_USER\\SOFTWARE\\Norq\\Halvex3]\n\"ViewMode\"=dword:2\n");
+    WriteFileText(m_settings,
+                  "REGEDIT4\n[HKEY_CURRENT_USER\\SOFTWARE\\Norq\\Halvex3]\n\"ViewMode\"=dword:2\n");
     DocEnvironment env = Env();
     env.bLoadSettings = false;
     env.bSaveSettings = false;
@@ -229,7 +216,7 @@ TEST_F(DocTest, LoadAndSaveCanBeTurnedOff)
         EXPECT_EQ(doc.m_nViewMode, 0);
         doc.m_nViewMode = 1;
     }
-    EXPECT_EQ(ReadText(m_settings),
+    EXPECT_EQ(ReadFileText(m_settings),
               "REGEDIT4\n[HKEY_CURRENT_USER\\SOFTWARE\\Norq\\Halvex3]\n\"ViewMode\"=dword:2\n");
 }
 
@@ -261,7 +248,7 @@ TEST_F(DocTest, StoredValuesThatMakeNoSenseLeaveTheDefaults)
     text += "\"HomeLat\"=hex(4):" + HexList(&badLat, 8) + "\n";
     text += "\"HomeLon\"=hex(4):" + HexList(&nan, 8) + "\n";
     text += "\"LogDirectory\"=\"\"\n";
-    WriteText(m_settings, text);
+    WriteFileText(m_settings, text);
 
     auto doc = MakeDoc();
     EXPECT_EQ(doc->m_nViewMode, 0);
@@ -287,7 +274,7 @@ TEST_F(DocTest, StoredValuesThatMakeNoSenseLeaveTheDefaults)
     double lat = -90.0, lon = 180.0;
     text += "\"HomeLat\"=hex(4):" + HexList(&lat, 8) + "\n";
     text += "\"HomeLon\"=hex(4):" + HexList(&lon, 8) + "\n";
-    WriteText(m_settings, text);
+    WriteFileText(m_settings, text);
     doc = MakeDoc();
     EXPECT_EQ(doc->m_nViewMode, 3);
     EXPECT_EQ(doc->m_nSoundcardOption, 0);
@@ -312,7 +299,7 @@ TEST_F(DocTest, ValuesOfTheWrongSizeAreIgnoredAndLongPathsRestoredInFull)
         eqx255 += i ? ",01" : "01";
     size_t at = text.find("\"Eqx\"");
     text.replace(at, text.find('\n', at) - at, "\"Eqx\"=hex(4):" + eqx255);
-    WriteText(m_settings, text);
+    WriteFileText(m_settings, text);
 
     auto doc = MakeDoc();
     EXPECT_EQ(doc->m_nViewMode, 0);
@@ -338,7 +325,7 @@ TEST_F(DocTest, CorruptOrHostileFilesNeverStopTheProgram)
     };
     for (const std::string& content : files) {
         SCOPED_TRACE(content.substr(0, 60));
-        WriteText(m_settings, content);
+        WriteFileText(m_settings, content);
         fs::remove(m_settings + ".bad");
         testing::internal::CaptureStderr();
         {
@@ -354,7 +341,7 @@ TEST_F(DocTest, CorruptOrHostileFilesNeverStopTheProgram)
         EXPECT_EQ(ReadStoredSettings(m_settings, s), SettingsRead::Loaded);
         EXPECT_EQ(s.nViewMode, 2);
         if (fs::exists(m_settings + ".bad")) {
-            EXPECT_EQ(ReadText(m_settings + ".bad"), content);
+            EXPECT_EQ(ReadFileText(m_settings + ".bad"), content);
             EXPECT_NE(err.find(m_settings), std::string::npos);
         }
     }
@@ -379,13 +366,13 @@ TEST_F(DocTest, ReadStoredSettingsNeverWrites)
     StoredSettings s;
     EXPECT_EQ(ReadStoredSettings(m_settings, s), SettingsRead::NoSettings);
     EXPECT_FALSE(fs::exists(m_settings));
-    WriteText(m_settings, "REGEDIT4\n[HKEY_CURRENT_USER\\Other]\n");
+    WriteFileText(m_settings, "REGEDIT4\n[HKEY_CURRENT_USER\\Other]\n");
     EXPECT_EQ(ReadStoredSettings(m_settings, s), SettingsRead::NoSettings);
-    WriteText(m_settings, "corrupt");
+    WriteFileText(m_settings, "corrupt");
     testing::internal::CaptureStderr();
     EXPECT_EQ(ReadStoredSettings(m_settings, s), SettingsRead::NoSettings);
     testing::internal::GetCapturedStderr();
-    EXPECT_EQ(ReadText(m_settings), "corrupt");
+    EXPECT_EQ(ReadFileText(m_settings), "corrupt");
     EXPECT_FALSE(fs::exists(m_settings + ".bad"));
     fs::remove(m_settings);
     fs::create_directories(m_settings);
@@ -408,16 +395,16 @@ TEST_F(DocTest, ThePassesViewIsStoredAsModeFourAndComesBack)
         EXPECT_TRUE(doc->OnCommand(ID_VIEW_PASSES));
         EXPECT_EQ(doc->m_nViewMode, 4);
     }
-    EXPECT_NE(ReadText(m_settings).find("\"ViewMode\"=dword:00000004\n"), std::string::npos);
+    EXPECT_NE(ReadFileText(m_settings).find("\"ViewMode\"=dword:00000004\n"), std::string::npos);
     {
         auto doc = MakeDoc();
         EXPECT_EQ(doc->m_nViewMode, 4);
         doc->m_nViewMode = 3;  // back to one of the first four views: stored as before
     }
-    EXPECT_NE(ReadText(m_settings).find("\"ViewMode\"=dword:00000003\n"), std::string::npos);
+    EXPECT_NE(ReadFileText(m_settings).find("\"ViewMode\"=dword:00000003\n"), std::string::npos);
     // One past the passes view is still refused.
-    WriteText(m_settings,
-              "REGEDIT4\n[HKEY_CURRENT_USER\\SOFTWARE\\Norq\\Halvex3]\n\"ViewMode\"=dword:00000005\n");
+    WriteFileText(m_settings,
+                  "REGEDIT4\n[HKEY_CURRENT_USER\\SOFTWARE\\Norq\\Halvex3]\n\"ViewMode\"=dword:00000005\n");
     auto doc = MakeDoc();
     EXPECT_EQ(doc->m_nViewMode, 0);
 }

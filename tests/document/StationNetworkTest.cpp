@@ -14,25 +14,11 @@
 #include "platform/Registry.h"
 #include "support/DocTestSupport.h"
 #include "support/SilentListener.h"
+#include "support/TestFiles.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string ReadText(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
-void WriteText(const std::string& path, const std::string& text)
-{
-    fs::create_directories(fs::path(path).parent_path());
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-}
 
 // The stored value's type and bytes; type REG_NONE when absent.
 std::pair<uint32_t, std::string> StoredValue(const std::string& file, const std::string& name)
@@ -69,7 +55,7 @@ TEST_F(DocTest, StationNetworkIsStoredAsStringsOnlyOnceSetUp)
     {
         auto doc = MakeDoc();
     }
-    const std::string before = ReadText(m_settings);
+    const std::string before = ReadFileText(m_settings);
     ASSERT_FALSE(before.empty());
     EXPECT_EQ(before.find("MqttUrl"), std::string::npos);
     EXPECT_EQ(before.find("Station"), std::string::npos);
@@ -80,7 +66,7 @@ TEST_F(DocTest, StationNetworkIsStoredAsStringsOnlyOnceSetUp)
         EXPECT_FALSE(doc->m_messages.m_onRecord);
         doc->OnCommand(ID_OPTIONS_STATIONNETWORK);  // cancelled
     }
-    EXPECT_EQ(ReadText(m_settings), before);
+    EXPECT_EQ(ReadFileText(m_settings), before);
 
     // Set up through the dialog: both values, as strings with their NUL.
     const std::string url = "mqtt://radio@127.0.0.1:" + std::to_string(CSilentListener::ClosedLocalPort());
@@ -127,9 +113,9 @@ TEST_F(DocTest, StationNetworkIsStoredAsStringsOnlyOnceSetUp)
 
 TEST_F(DocTest, StationNetworkValuesOfAnotherTypeOrUnusableAreNotUsed)
 {
-    WriteText(m_settings,
-              "REGEDIT4\n[HKEY_CURRENT_USER\\SOFTWARE\\Norq\\Halvex3]\n"
-              "\"MqttUrl\"=dword:00000001\n\"Station\"=\"a/b\"\n");
+    WriteFileText(m_settings,
+                  "REGEDIT4\n[HKEY_CURRENT_USER\\SOFTWARE\\Norq\\Halvex3]\n"
+                  "\"MqttUrl\"=dword:00000001\n\"Station\"=\"a/b\"\n");
     {
         auto doc = MakeDoc();
         EXPECT_EQ(doc->m_strMqttUrl, "");

@@ -50,6 +50,9 @@ std::string ReadFileText(const fs::path& path)
 
 bool WriteFileText(const fs::path& path, const std::string& text)
 {
+    std::error_code error;
+    if (path.has_parent_path())
+        fs::create_directories(path.parent_path(), error);
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out << text;
     out.flush();

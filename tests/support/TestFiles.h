@@ -31,7 +31,8 @@ private:
 std::vector<std::string> TextLines(const std::string& text);
 // The file's bytes; empty when it cannot be read.
 std::string ReadFileText(const std::filesystem::path& path);
-// Replaces the file with the bytes; false when it cannot be written.
+// Replaces the file with the bytes (making missing folders); false when it
+// cannot be written.
 bool WriteFileText(const std::filesystem::path& path, const std::string& text);
 // Writes unsigned 8-bit mono samples as a plain 44-byte-header WAV file.
 bool WriteU8Wav(const std::filesystem::path& path, const std::vector<uint8_t>& samples, int nRate = 48000);
